@@ -1,0 +1,44 @@
+// The serial link as the logic sees it: one port at a time, bytes out, checked frames in.
+#pragma once
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+enum class OpenResult { kOk, kOpenFailed, kReadSettingsFailed, kApplySettingsFailed, kTimeoutsFailed };
+
+class Link {
+ public:
+  virtual ~Link() = default;
+  // Opens and configures the named port and starts its link thread; closes any failed attempt.
+  virtual OpenResult OpenPort(const std::string& name) = 0;
+  // Safe at any time; never waits for the link thread.
+  virtual void ClosePort() = 0;
+  virtual bool IsOpen() const = 0;
+  // Clears the output queue, then has the link write these bytes (copied before return).
+  // Does nothing when no port is open.
+  virtual void Send(const std::uint8_t* data, std::size_t length) = 0;
+  // FrameReceived: raised on the link thread for every chunk that passes CheckFrame.
+  virtual void ClearFrameReceived() = 0;
+  // Waits up to `limit` for FrameReceived and returns it.
+  virtual bool WaitFrameReceived(std::chrono::milliseconds limit) = 0;
+};
+
+// Receives every checked frame on the window thread, in arrival order, while the link waits.
+class FrameSink {
+ public:
+  virtual ~FrameSink() = default;
+  virtual void OnFrame(const std::uint8_t* frame, std::size_t length) = 0;
+};
+
+// The serial ports present now, in scan order.
+class PortLister {
+ public:
+  virtual ~PortLister() = default;
+  virtual std::vector<std::string> ListSerialPorts() = 0;
+};
+
+}  // namespace corvane

@@ -1,0 +1,86 @@
+#include "scrambler.h"
+
+#include <cstring>
+#include <vector>
+
+#include "bytes.h"
+#include "crc32.h"
+
+namespace corvane {
+
+std::uint8_t RotateByteLeft(std::uint8_t value, int s) {
+  const int k = ((s % 8) + 8) % 8;
+  if (k == 0) return value;
+  return static_cast<std::uint8_t>((value << k) | (value >> (8 - k)));
+}
+
+void RotateBufferLeft(std::uint8_t* buffer, std::uint16_t length, int n) {
+  if (n <= 0 || length == 0) return;
+  const int shift = n % (length * 8);
+  if (shift == 0) return;
+  const int byteShift = shift / 8;
+  const int bitShift = shift % 8;
+  // Whole-byte move into a copy, then the remaining bits; both wrap around the end.
+  std::uint8_t small[256];
+  std::vector<std::uint8_t> large;
+  std::uint8_t* copy = small;
+  if (length > sizeof small) {
+    large.resize(length);
+    copy = large.data();
+  }
+  for (int i = 0; i < length; ++i) copy[i] = buffer[(i + byteShift) % length];
+  for (int i = 0; i < length; ++i) {
+    if (bitShift == 0) {
+      buffer[i] = copy[i];
+    } else {
+      const std::uint8_t next = copy[(i + 1) % length];
+      buffer[i] = static_cast<std::uint8_t>((copy[i] << bitShift) | (next >> (8 - bitShift)));
+    }
+  }
+}
+
+Keystream DeriveKeystream(const std::uint8_t* seed) {
+  Keystream ks = ScrambleKey;
+  for (int j = 0; j < 4; ++j) {
+    const int index = 8 * j + seed[2 * j] % 8;
+    const int rotation = seed[2 * j + 1] % 7 + 1;
+    ks[index] = RotateByteLeft(ks[index], rotation);
+  }
+  RotateBufferLeft(ks.data(), static_cast<std::uint16_t>(ks.size()), 7 + seed[8] % 16);
+  return ks;
+}
+
+void UnscramblePayload(const std::uint8_t* frame, std::uint8_t* out) {
+  const Keystream ks = DeriveKeystream(frame + kSeedOffset);
+  for (std::size_t k = 0; k < kScrambledSize; ++k) out[kScrambledOffset + k] = frame[kScrambledOffset + k] ^ ks[k];
+}
+
+void ScrambleRecord(std::uint8_t* block, const std::uint8_t* record) {
+  std::memcpy(block + kScrambledOffset, record, kRecordSize);
+  WriteBe32(block + kScrambledOffset + kRecordSize, Stm32Crc32(record, kRecordSize));
+  UnscramblePayload(block, block);
+}
+
+bool UnscrambleRecord(const std::uint8_t* block, std::uint8_t* record) {
+  std::uint8_t work[kFrameSize] = {};
+  UnscramblePayload(block, work);
+  if (Stm32Crc32(work + kScrambledOffset, kRecordSize) != ReadBe32(work + kScrambledOffset + kRecordSize)) return false;
+  std::memcpy(record, work + kScrambledOffset, kRecordSize);
+  return true;
+}
+
+Frame BuildEndFrame(TransferKind kind, std::uint32_t closingValue, RandomSource& random) {
+  Frame frame{};
+  frame[0] = 0xDA;
+  frame[1] = kind == TransferKind::kFirmware ? 0x06 : 0x08;
+  for (std::size_t i = 2; i <= 12; ++i) frame[i] = random.NextByte();
+  const Keystream ks = DeriveKeystream(frame.data() + kSeedOffset);
+  WriteBe32(&frame[13], closingValue);
+  for (std::size_t i = 0; i < 4; ++i) frame[13 + i] ^= ks[i];
+  for (std::size_t i = 17; i <= 58; ++i) frame[i] = random.NextByte();
+  frame[59] = 0;
+  SealFrame(frame.data());
+  return frame;
+}
+
+}  // namespace corvane

@@ -1,0 +1,16 @@
+// The received frames that belong to a block transfer, routed here by the dispatcher.
+#pragma once
+#include <cstdint>
+
+namespace corvane {
+
+class TransferHandlers {
+ public:
+  virtual ~TransferHandlers() = default;
+  virtual void HandleBlockRequest(const std::uint8_t* frame) = 0;
+  virtual void HandleTimeoutUpdate(const std::uint8_t* frame) = 0;
+  virtual void HandleFirmwareResult(const std::uint8_t* frame) = 0;
+  virtual void HandleDataMapResult(const std::uint8_t* frame) = 0;
+};
+
+}  // namespace corvane

@@ -1,0 +1,60 @@
+// What the connect and update logic needs from a window (or a console): texts, colours,
+// buttons, the gauge, message boxes and the file dialog. Implemented by the Qt window, the
+// command-line updater and the tests' recording fake.
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+enum class Colour { kButtonFace, kLightGreen, kRed };
+
+// The controls whose state the logic changes: Button1, Button2 and Button4.
+enum class Control { kConnect, kUpdateFirmware, kWriteDataMap };
+
+enum class BoxButtons { kOk, kOkCancel, kYesNo };  // kYesNo carries the information icon
+enum class BoxAnswer { kOk, kCancel, kYes, kNo };
+
+struct FileFilter {
+  std::string name;           // e.g. "binary file SBIN"
+  std::string pattern;        // e.g. "*.sbin"
+  std::string defaultSuffix;  // e.g. "sbin"
+};
+
+// Milestones for callers that act on results (the command-line updater); the window ignores them.
+enum class Outcome {
+  kDeviceReported,     // a supported device was reported
+  kDeviceUnsupported,  // the unsupported-type box was shown
+  kLinkDropped,        // the retries were used up
+  kFileRefused,        // an update file failed a check or a question was answered No
+  kTransferStarted,    // block 0 of a new transfer went out
+  kUpdateSucceeded,    // a result frame said 1
+  kUpdateFailed,       // a result frame said anything else
+};
+
+class View {
+ public:
+  virtual ~View() = default;
+
+  virtual void ClearMemo() = 0;
+  virtual void AppendMemoLine(const std::string& line) = 0;
+  virtual void SetStatus(const std::string& text) = 0;
+  virtual void SetBackground(Colour colour) = 0;
+  virtual void SetEnabled(Control control, bool enabled) = 0;
+  virtual void SetVisible(Control control, bool visible) = 0;
+  virtual void SetGauge(int percent) = 0;
+  // The hidden port list (ComboBox1): its items and its edit text.
+  virtual void ShowPorts(const std::vector<std::string>& names, const std::string& current) = 0;
+
+  // A plain notice with an OK button under the application's title.
+  virtual void ShowNotice(const std::string& text) = 0;
+  // A modal box; returns the button pressed.
+  virtual BoxAnswer ShowBox(const std::string& text, const std::string& caption, BoxButtons buttons) = 0;
+  // The file-open dialog; nullopt when cancelled.
+  virtual std::optional<std::string> ChooseFile(const FileFilter& filter) = 0;
+
+  virtual void ReportOutcome(Outcome) {}
+};
+
+}  // namespace corvane
