@@ -1,0 +1,45 @@
+#include "receiver.h"
+
+#include "bytes.h"
+#include "frame.h"
+#include "identification.h"
+
+namespace corvane {
+
+Receiver::Receiver(View& view, DeviceReport& report, TransferHandlers& transfer)
+    : view_(view), report_(report), transfer_(transfer) {}
+
+void Receiver::DispatchFrame(const std::uint8_t* frame) {
+  lastType_ = FrameTypeCode(frame);
+  lastSequence_ = ReadBe16(frame + 2);
+  switch (lastType_) {
+    case kIdentifyReply:
+      HandleIdentifyReply(frame);
+      break;
+    case kBlockRequest:
+      transfer_.HandleBlockRequest(frame);
+      break;
+    case kTimeoutUpdate:
+      transfer_.HandleTimeoutUpdate(frame);
+      break;
+    case kFirmwareResult:
+      transfer_.HandleFirmwareResult(frame);
+      break;
+    case kDataMapResult:
+      transfer_.HandleDataMapResult(frame);
+      break;
+    default:  // our own request types, 0xDA02/03 and unknown codes: nothing
+      break;
+  }
+}
+
+bool Receiver::HandleIdentifyReply(const std::uint8_t* frame) {
+  const std::optional<IdentificationRecord> record = DecodeIdentifyReply(frame);
+  if (!record) return false;
+  deviceMarked_ = report_.ReportDevice(*record) ? 1 : 0;
+  // Set only now, so after an unsupported type's box has been closed.
+  view_.SetBackground(deviceMarked_ != 0 ? Colour::kRed : Colour::kLightGreen);
+  return true;
+}
+
+}  // namespace corvane
