@@ -18,6 +18,7 @@
 
 namespace corvane {
 
+class DeviceReport;
 class Receiver;
 class ConnectionScan;
 
@@ -63,6 +64,7 @@ class Session : public FrameSink {
   std::unique_ptr<Disconnector> disconnector_;
   std::unique_ptr<RequestSender> sender_;
   std::unique_ptr<BlockTransfer> transfer_;
+  std::unique_ptr<DeviceReport> report_;
   std::unique_ptr<Receiver> receiver_;
   std::unique_ptr<ConnectionScan> scan_;
   std::unique_ptr<FileUpdate> fileUpdate_;
