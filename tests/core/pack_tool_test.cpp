@@ -1,0 +1,220 @@
+// corvane-pack run as a program: good runs, help, usage errors, unreadable input, no partial output.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "packer.h"
+#include "update_file.h"
+
+using namespace corvane;
+
+namespace {
+
+struct Run {
+  int exitCode = -1;
+  QByteArray out;
+  QByteArray err;
+};
+
+Run Pack(const QStringList& arguments) {
+  QProcess process;
+  process.start(QStringLiteral(CORVANE_PACK_PATH), arguments);
+  Run run;
+  if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) return run;
+  run.exitCode = process.exitCode();
+  run.out = process.readAllStandardOutput();
+  run.err = process.readAllStandardError();
+  return run;
+}
+
+QByteArray Pattern(qsizetype size) {
+  QByteArray data(size, '\0');
+  for (qsizetype i = 0; i < size; ++i) data[i] = static_cast<char>(i * 13 + 1);
+  return data;
+}
+
+bool WriteFile(const QString& path, const QByteArray& data) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+QByteArray ReadFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+const std::uint8_t* Bytes(const QByteArray& data) { return reinterpret_cast<const std::uint8_t*>(data.constData()); }
+
+}  // namespace
+
+class PackToolTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir_;
+  QString input_;
+
+  QString Path(const QString& name) const { return dir_.filePath(name); }
+  // The folder holds exactly these names: nothing half-written or temporary is left behind.
+  void ExpectFolder(const QStringList& names) const {
+    auto entries = QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    auto expected = names;
+    expected.sort();
+    QCOMPARE(entries, expected);
+  }
+
+ private slots:
+  void init() {
+    QVERIFY(dir_.isValid());
+    QDir(dir_.path()).removeRecursively();
+    QVERIFY(QDir().mkpath(dir_.path()));
+    input_ = Path("image.bin");
+    QVERIFY(WriteFile(input_, Pattern(1000)));
+  }
+
+  void firmware() {
+    const Run run = Pack({"firmware", "--type", "0x1234", "--version", "65535", "--closing", "0xFFFFFFFF", input_,
+                          Path("out.sbin")});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.err.isEmpty());
+    const QByteArray file = ReadFile(Path("out.sbin"));
+    QCOMPARE(file.size(), 1536);
+    const auto decoded = DecodeFirmwareHeader(Bytes(file), static_cast<std::size_t>(file.size()));
+    QVERIFY(decoded.ok);
+    QCOMPARE(decoded.header.DeviceType(), std::uint16_t{0x1234});
+    QCOMPARE(decoded.header.FirmwareVersion(), std::uint16_t{65535});
+    QCOMPARE(decoded.header.ClosingValue(), std::uint32_t{0xFFFFFFFF});
+    QCOMPARE(file.mid(512, 1000), Pattern(1000));
+    QCOMPARE(file.mid(1512), QByteArray(24, '\0'));
+    ExpectFolder({"image.bin", "out.sbin"});
+  }
+
+  void dataMap() {
+    const Run run =
+        Pack({"data-map", "--closing=7", "--data-version", "0X0a", "--type", "1", input_, Path("out.lbin")});
+    QCOMPARE(run.exitCode, 0);
+    const QByteArray file = ReadFile(Path("out.lbin"));
+    QCOMPARE(file.size(), 1088);
+    const auto decoded = DecodeDataMapHeader(Bytes(file), static_cast<std::size_t>(file.size()));
+    QVERIFY(decoded.ok);
+    QCOMPARE(decoded.header.DeviceType(), std::uint16_t{1});
+    QCOMPARE(decoded.header.DataVersion(), std::uint16_t{10});
+    QCOMPARE(decoded.header.ClosingValue(), std::uint32_t{7});
+    QCOMPARE(file.mid(64, 1000), Pattern(1000));
+  }
+
+  // An existing output is replaced whole.
+  void replacesExistingOutput() {
+    QVERIFY(WriteFile(Path("out.lbin"), QByteArray(5000, 'x')));
+    QCOMPARE(Pack({"data-map", "--type", "1", "--data-version", "2", "--closing", "3", input_, Path("out.lbin")})
+                 .exitCode,
+             0);
+    QCOMPARE(ReadFile(Path("out.lbin")).size(), 1088);
+    ExpectFolder({"image.bin", "out.lbin"});
+  }
+
+  void help() {
+    for (const QStringList& args : {QStringList{"--help"}, QStringList{"firmware", "--help"}}) {
+      const Run run = Pack(args);
+      QCOMPARE(run.exitCode, 0);
+      QVERIFY(run.err.isEmpty());
+      QVERIFY(run.out.contains("corvane-pack firmware --type N --version V --closing C INPUT OUTPUT.sbin"));
+      QVERIFY(run.out.contains("corvane-pack data-map --type N --data-version V --closing C INPUT OUTPUT.lbin"));
+    }
+  }
+
+  void usageErrors_data() {
+    QTest::addColumn<QStringList>("args");
+    const QString in = QStringLiteral("IN");  // replaced by the real input
+    QTest::newRow("nothing") << QStringList{};
+    QTest::newRow("unknown command") << QStringList{"flash", "--type", "1", "--version", "1", "--closing", "1", in, "o"};
+    QTest::newRow("type too big") << QStringList{"firmware", "--type", "65536", "--version", "1", "--closing", "1", in, "o"};
+    QTest::newRow("negative") << QStringList{"firmware", "--type", "-1", "--version", "1", "--closing", "1", in, "o"};
+    QTest::newRow("hex without digits") << QStringList{"firmware", "--type", "0x", "--version", "1", "--closing", "1", in, "o"};
+    QTest::newRow("trailing junk") << QStringList{"firmware", "--type", "12abc", "--version", "1", "--closing", "1", in, "o"};
+    QTest::newRow("fraction") << QStringList{"firmware", "--type", "1.5", "--version", "1", "--closing", "1", in, "o"};
+    QTest::newRow("empty") << QStringList{"firmware", "--type", "", "--version", "1", "--closing", "1", in, "o"};
+    QTest::newRow("blank") << QStringList{"firmware", "--type", " 5", "--version", "1", "--closing", "1", in, "o"};
+    QTest::newRow("version too big") << QStringList{"firmware", "--type", "1", "--version", "0x10000", "--closing", "1", in, "o"};
+    QTest::newRow("closing too big") << QStringList{"firmware", "--type", "1", "--version", "1", "--closing", "4294967296", in, "o"};
+    QTest::newRow("closing hex too big") << QStringList{"data-map", "--type", "1", "--data-version", "1", "--closing", "0x1FFFFFFFF", in, "o"};
+    QTest::newRow("huge") << QStringList{"firmware", "--type", "99999999999999999999999", "--version", "1", "--closing", "1", in, "o"};
+    QTest::newRow("missing option") << QStringList{"firmware", "--type", "1", "--closing", "1", in, "o"};
+    QTest::newRow("missing value") << QStringList{"firmware", "--version", "1", "--closing", "1", in, "o", "--type"};
+    QTest::newRow("twice") << QStringList{"firmware", "--type", "1", "--type", "2", "--version", "1", "--closing", "1", in, "o"};
+    QTest::newRow("wrong kind of version") << QStringList{"firmware", "--type", "1", "--data-version", "1", "--closing", "1", in, "o"};
+    QTest::newRow("unknown option") << QStringList{"data-map", "--type", "1", "--data-version", "1", "--closing", "1", "--fast", in, "o"};
+    QTest::newRow("short option") << QStringList{"data-map", "--type", "1", "--data-version", "1", "--closing", "1", "-f", in, "o"};
+    QTest::newRow("one file") << QStringList{"firmware", "--type", "1", "--version", "1", "--closing", "1", in};
+    QTest::newRow("three files") << QStringList{"firmware", "--type", "1", "--version", "1", "--closing", "1", in, "o", "p"};
+  }
+  void usageErrors() {
+    QFETCH(QStringList, args);
+    for (auto& a : args) {
+      if (a == "IN") a = input_;
+      if (a == "o") a = Path("out");
+      if (a == "p") a = Path("other");
+    }
+    const Run run = Pack(args);
+    QCOMPARE(run.exitCode, 64);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY(run.err.startsWith("corvane-pack: "));
+    QVERIFY(run.err.contains("--help"));
+    ExpectFolder({"image.bin"});
+  }
+
+  void unreadableInput() {
+    for (const QString& input : {Path("missing.bin"), dir_.path()}) {
+      QVERIFY(WriteFile(Path("out.sbin"), "previous"));
+      const Run run = Pack({"firmware", "--type", "1", "--version", "1", "--closing", "1", input, Path("out.sbin")});
+      QCOMPARE(run.exitCode, 1);
+      QVERIFY(run.err.startsWith("corvane-pack: cannot read"));
+      QCOMPARE(ReadFile(Path("out.sbin")), QByteArray("previous"));
+      ExpectFolder({"image.bin", "out.sbin"});
+    }
+  }
+
+  // When the output cannot take the file's place, nothing is left behind.
+  void unwritableOutput() {
+    QVERIFY(QDir(dir_.path()).mkdir("taken"));
+    QVERIFY(WriteFile(Path("taken/inside"), "x"));
+    const Run run = Pack({"firmware", "--type", "1", "--version", "1", "--closing", "1", input_, Path("taken")});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.err.startsWith("corvane-pack: cannot write"));
+    ExpectFolder({"image.bin", "taken"});
+
+    const Run noFolder =
+        Pack({"firmware", "--type", "1", "--version", "1", "--closing", "1", input_, Path("none/out.sbin")});
+    QCOMPARE(noFolder.exitCode, 1);
+    ExpectFolder({"image.bin", "taken"});
+  }
+
+  // The largest input whose file fits the programmer's 10,240,000-byte image buffer, and one byte more.
+  void sizeLimit() {
+    struct Case {
+      const char* kind;
+      const char* versionOption;
+      qint64 maxInput;
+    };
+    for (const Case c : {Case{"firmware", "--version", 10'240'000 - 512}, Case{"data-map", "--data-version", 10'240'000 - 64}}) {
+      QFile big(Path("big.bin"));
+      QVERIFY(big.open(QIODevice::WriteOnly));
+      QVERIFY(big.resize(c.maxInput + 1));
+      big.close();
+      const QStringList args{c.kind, "--type", "1", c.versionOption, "1", "--closing", "1", Path("big.bin"), Path("out")};
+      const Run tooLarge = Pack(args);
+      QCOMPARE(tooLarge.exitCode, 1);
+      QVERIFY(tooLarge.err.contains("too large"));
+      ExpectFolder({"big.bin", "image.bin"});
+
+      QVERIFY(big.resize(c.maxInput));
+      QCOMPARE(Pack(args).exitCode, 0);
+      QCOMPARE(QFileInfo(Path("out")).size(), qint64{10'240'000});
+      QVERIFY(QFile::remove(Path("out")));
+    }
+  }
+};
+
+QTEST_GUILESS_MAIN(PackToolTest)
+#include "pack_tool_test.moc"
