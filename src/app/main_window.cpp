@@ -1,0 +1,102 @@
+#include "main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+
+#include "gauge.h"
+#include "texts.h"
+
+namespace corvane::app {
+
+namespace {
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, QRect geometry) {
+  auto* button = new QPushButton(QString::fromUtf8(text), parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(geometry);
+  button->setAutoDefault(false);
+  return button;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      buttonFace_(QApplication::palette().color(QPalette::Active, QPalette::Button)) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QString::fromUtf8(texts::kCaption));
+  setFixedSize(kClientWidth, kClientHeight);
+  setAutoFillBackground(true);
+
+  QFont designed(QStringLiteral("MS Sans Serif"));
+  designed.setStyleHint(QFont::SansSerif);
+  designed.setPixelSize(11);
+  setFont(designed);
+
+  // Created in tab order.
+  button1_ = MakeButton(this, "Button1", texts::kConnect, QRect(12, 128, 147, 25));
+  button3_ = MakeButton(this, "Button3", texts::kDisconnect, QRect(166, 128, 149, 25));
+
+  memo1_ = new QPlainTextEdit(this);
+  memo1_->setObjectName(QStringLiteral("Memo1"));
+  memo1_->setGeometry(4, 8, 321, 111);
+  memo1_->setReadOnly(false);
+  memo1_->setPlainText(QString());  // one empty line
+
+  button2_ = MakeButton(this, "Button2", texts::kUpdateFirmware, QRect(28, 158, 275, 25));
+  button2_->setEnabled(false);
+  button4_ = MakeButton(this, "Button4", texts::kWriteDataMap, QRect(28, 188, 275, 25));
+  button4_->setEnabled(false);
+
+  comboBox1_ = new QComboBox(this);
+  comboBox1_->setObjectName(QStringLiteral("ComboBox1"));
+  comboBox1_->setEditable(true);
+  comboBox1_->setGeometry(184, 128, 145, 21);
+  comboBox1_->setEditText(QString::fromUtf8(texts::kPortListStart));
+  comboBox1_->setVisible(false);
+
+  gauge1_ = new Gauge(this);
+  gauge1_->setObjectName(QStringLiteral("CGauge1"));
+  gauge1_->setGeometry(-2, 216, 333, 17);
+
+  statusBar1_ = new QStatusBar(this);
+  statusBar1_->setObjectName(QStringLiteral("StatusBar1"));
+  statusBar1_->setGeometry(0, 232, 330, 25);
+  statusBar1_->setSizeGripEnabled(false);
+  // The status line keeps the button face whatever colour the window takes.
+  QPalette statusPalette = statusBar1_->palette();
+  statusPalette.setColor(QPalette::Window, buttonFace_);
+  statusBar1_->setPalette(statusPalette);
+  statusBar1_->setAutoFillBackground(true);
+
+  SetBackground(buttonFace_);
+
+  // The designed place on screen, when the screen is large enough to hold the window there.
+  const QPoint designedPlace(881, 131);
+  if (const QScreen* screen = QGuiApplication::primaryScreen();
+      screen && screen->availableGeometry().contains(QRect(designedPlace, size()))) {
+    move(designedPlace);
+  }
+}
+
+void MainWindow::SetBackground(const QColor& colour) {
+  QPalette p = palette();
+  p.setColor(QPalette::Window, colour);
+  setPalette(p);
+}
+
+QColor MainWindow::Background() const { return palette().color(QPalette::Window); }
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  emit closing();
+  event->accept();
+}
+
+}  // namespace corvane::app
