@@ -1,0 +1,284 @@
+#include <QtTest>
+
+#include "scrambler.h"
+#include "transfer_rig.h"
+
+using namespace corvane;
+using namespace corvane::testing;
+
+namespace {
+
+std::vector<std::uint8_t> Block(const std::vector<std::uint8_t>& image, std::size_t k) {
+  return {image.begin() + static_cast<long>(k * 64), image.begin() + static_cast<long>(k * 64 + 64)};
+}
+
+// The closing value an end frame carries, with the XOR of its own keystream undone.
+std::array<std::uint8_t, 4> ClosingBytes(const std::vector<std::uint8_t>& frame) {
+  const Keystream ks = DeriveKeystream(frame.data() + 4);
+  return {static_cast<std::uint8_t>(frame[13] ^ ks[0]), static_cast<std::uint8_t>(frame[14] ^ ks[1]),
+          static_cast<std::uint8_t>(frame[15] ^ ks[2]), static_cast<std::uint8_t>(frame[16] ^ ks[3])};
+}
+
+}  // namespace
+
+class BlockTransferTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void dataMapOfFourBlocksEndsWithDataMapEnd() {
+    TransferRig rig;
+    const auto image = TransferRig::Image(4);
+    rig.transfer.BeginDataMap(TransferRig::DataMapWithClosing(0x01020304), image.data(), image.size());
+    QCOMPARE(rig.view.outcomes, std::vector<Outcome>{Outcome::kTransferStarted});
+    QCOMPARE(rig.link.sent.size(), std::size_t{1});
+    QCOMPARE(rig.LastSent(), Block(image, 0));
+    QCOMPARE(rig.timer2.Interval(), 40u);
+
+    for (std::size_t k = 1; k < 4; ++k) {
+      rig.Request(40);
+      QCOMPARE(rig.LastSent(), Block(image, k));
+    }
+    rig.Request(40);
+    QCOMPARE(rig.link.sent.size(), std::size_t{5});
+    const auto& end = rig.LastSent();
+    QCOMPARE(end.size(), std::size_t{64});
+    QCOMPARE(end[0], std::uint8_t{0xDA});
+    QCOMPARE(end[1], std::uint8_t{0x08});
+    QVERIFY(CheckFrame(end.data(), 64));
+    QCOMPARE(rig.timer2.Interval(), 100u);
+    QCOMPARE(rig.view.gaugeHistory, (std::vector<int>{0, 25, 50, 75, 100}));
+    QCOMPARE(rig.transfer.NextBlock(), 5u);
+  }
+
+  void firmwareOfEightBlocksMovesTheGauge() {
+    TransferRig rig;
+    const auto image = TransferRig::Image(8);
+    rig.transfer.BeginFirmware(TransferRig::FirmwareWithClosing(7), image.data(), image.size());
+    for (int k = 0; k < 8; ++k) rig.Request(40);
+    QCOMPARE(rig.view.gaugeHistory, (std::vector<int>{0, 12, 25, 37, 50, 62, 75, 87, 100}));
+    QCOMPARE(rig.link.sent.size(), std::size_t{9});
+    for (std::size_t k = 0; k < 8; ++k) QCOMPARE(rig.link.sent[k], Block(image, k));
+    QCOMPARE(rig.LastSent()[1], std::uint8_t{0x06});
+    // The last step shows 100 first, then sends the end frame.
+    const int gauge100 = rig.log.Find("view.gauge:100");
+    QVERIFY(gauge100 >= 0);
+    QCOMPARE(rig.log.Find("link.send:64", gauge100), static_cast<int>(rig.log.events.size()) - 1);
+  }
+
+  void requestAfterTheEndFrameSendsNothingAndKeepsTheFullInterval() {
+    TransferRig rig;
+    const auto image = TransferRig::Image(2);
+    rig.transfer.BeginFirmware(TransferRig::FirmwareWithClosing(7), image.data(), image.size());
+    rig.Request(40);
+    rig.Request(40);  // end frame
+    const auto endFrame = rig.LastSent();
+    QCOMPARE(endFrame[1], std::uint8_t{0x06});
+
+    rig.Request(3000);
+    rig.Request(3000);
+    QCOMPARE(rig.link.sent.size(), std::size_t{3});
+    QCOMPARE(rig.view.gauge, 100);
+    QVERIFY(rig.timer2.IsActive());
+    QCOMPARE(rig.timer2.Interval(), 3000u);
+    QCOMPARE(rig.transfer.NextBlock(), 5u);
+
+    // Timer2 expires: the end frame is what gets repeated.
+    rig.sender.ResendRequest();
+    QCOMPARE(rig.link.sent.size(), std::size_t{4});
+    QCOMPARE(rig.LastSent(), endFrame);
+  }
+
+  void requestedIntervalIsTruncatedForTheNextBlock_data() {
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<int>("rearmed");
+    QTest::newRow("300") << 300 << 44;
+    QTest::newRow("500 (01 F4)") << 500 << 244;
+    QTest::newRow("256: never fires") << 256 << 0;
+    QTest::newRow("1000") << 1000 << 232;
+    QTest::newRow("40") << 40 << 40;
+  }
+  void requestedIntervalIsTruncatedForTheNextBlock() {
+    QFETCH(int, interval);
+    QFETCH(int, rearmed);
+    TransferRig rig;
+    const auto image = TransferRig::Image(4);
+    rig.transfer.BeginDataMap(TransferRig::DataMapWithClosing(1), image.data(), image.size());
+    rig.log.Clear();
+    rig.Request(static_cast<std::uint16_t>(interval));
+    // Timer2 first takes the full interval, then the send re-arms it with the low byte.
+    const int full = rig.log.Find("timer2.start:" + std::to_string(interval));
+    QVERIFY(full >= 0);
+    QVERIFY(rig.log.Find("timer2.start:" + std::to_string(rearmed), full + 1) > full);
+    QCOMPARE(rig.timer2.Interval(), static_cast<std::uint32_t>(rearmed));
+    QCOMPARE(rig.timer2.IsActive(), rearmed != 0);
+    QCOMPARE(rig.LastSent(), Block(image, 1));
+  }
+
+  void timeoutUpdateRestartsTimer2AndKeepsRetryCount() {
+    TransferRig rig;
+    const auto image = TransferRig::Image(4);
+    rig.transfer.BeginFirmware(TransferRig::FirmwareWithClosing(1), image.data(), image.size());
+    rig.sender.ResendRequest();
+    rig.sender.ResendRequest();
+    QCOMPARE(rig.sender.RetryCount(), 2u);
+    const auto sentBefore = rig.link.sent.size();
+
+    rig.transfer.HandleTimeoutUpdate(TransferRig::TimeoutUpdate(5000).data());
+    QVERIFY(rig.timer2.IsActive());
+    QCOMPARE(rig.timer2.Interval(), 5000u);
+    QCOMPARE(rig.sender.RetryCount(), 2u);
+    QCOMPARE(rig.transfer.NextBlock(), 1u);
+    QCOMPARE(rig.link.sent.size(), sentBefore);
+  }
+
+  void blockRequestWithNothingLoadedSendsNothing() {
+    TransferRig rig;
+    rig.Request(40);
+    rig.Request(40);
+    QVERIFY(rig.link.sent.empty());
+    QVERIFY(rig.view.gaugeHistory.empty());
+    QCOMPARE(rig.timer2.Interval(), 40u);
+  }
+
+  void endFrameCarriesTheClosingValueMostSignificantByteFirst_data() {
+    QTest::addColumn<bool>("firmware");
+    QTest::newRow("firmware") << true;
+    QTest::newRow("data map") << false;
+  }
+  void endFrameCarriesTheClosingValueMostSignificantByteFirst() {
+    QFETCH(bool, firmware);
+    TransferRig rig;
+    rig.random.next = 0x5A;
+    const auto image = TransferRig::Image(1);
+    // Header bytes 44 33 22 11, i.e. the little-endian value 0x11223344.
+    if (firmware) {
+      rig.transfer.BeginFirmware(TransferRig::FirmwareWithClosing(0x11223344), image.data(), image.size());
+    } else {
+      rig.transfer.BeginDataMap(TransferRig::DataMapWithClosing(0x11223344), image.data(), image.size());
+    }
+    rig.Request(40);
+    const auto& end = rig.LastSent();
+    QCOMPARE(end[1], static_cast<std::uint8_t>(firmware ? 0x06 : 0x08));
+    QCOMPARE(ClosingBytes(end), (std::array<std::uint8_t, 4>{0x11, 0x22, 0x33, 0x44}));
+    QCOMPARE(end[59], std::uint8_t{0});
+    QVERIFY(CheckFrame(end.data(), 64));
+    // Random bytes in frame order: 2..12, then 17..58.
+    QCOMPARE(end[2], std::uint8_t{0x5A});
+    QCOMPARE(end[12], std::uint8_t{0x5A + 10});
+    QCOMPARE(end[17], std::uint8_t{0x5A + 11});
+  }
+
+  void firmwareVerdict_data() {
+    QTest::addColumn<int>("verdict");
+    QTest::newRow("0") << 0;
+    QTest::newRow("1 success") << 1;
+    QTest::newRow("2") << 2;
+    QTest::newRow("0xFF") << 0xFF;
+  }
+  void firmwareVerdict() {
+    QFETCH(int, verdict);
+    const bool success = verdict == 1;
+    TransferRig rig;
+    const auto image = TransferRig::Image(4);
+    rig.transfer.BeginFirmware(TransferRig::FirmwareWithClosing(1), image.data(), image.size());
+    rig.view.outcomes.clear();
+    bool flagRaisedWhileBoxOpen = false;
+    rig.view.onBox = [&] {
+      flagRaisedWhileBoxOpen = success ? rig.notices.ReadySoundPending() : rig.notices.FailedSoundPending();
+    };
+
+    rig.transfer.HandleFirmwareResult(TransferRig::Verdict(0x07, static_cast<std::uint8_t>(verdict)).data());
+
+    QVERIFY(!rig.link.open);
+    QCOMPARE(rig.view.status, std::string("device disconnected."));
+    QVERIFY(!rig.timer2.IsActive());
+    QCOMPARE(rig.view.boxes.size(), std::size_t{1});
+    const BoxCall& box = rig.view.boxes[0];
+    QCOMPARE(box.text, std::string(success ? "Firmware update completed successfully!" : "Firmware update failure"));
+    QCOMPARE(box.caption, std::string(success ? "\u041E\u041A" : "ERROR"));
+    QVERIFY(box.buttons == BoxButtons::kOk);
+    QVERIFY(flagRaisedWhileBoxOpen);
+    QVERIFY(rig.log.Find("link.close") < rig.log.Find("view.box:" + box.text));
+    QCOMPARE(rig.view.gaugeHistory.back(), 0);
+    QVERIFY(rig.log.Find("view.gauge:0", rig.log.Find("view.box:" + box.text)) > 0);
+    QCOMPARE(rig.view.outcomes, std::vector<Outcome>{success ? Outcome::kUpdateSucceeded : Outcome::kUpdateFailed});
+
+    // One verdict, one sound, on the next tick only.
+    rig.notices.Tick();
+    rig.notices.Tick();
+    QCOMPARE(rig.sound.played,
+             std::vector<std::string>{success ? "voice//update_is_ready.wav" : "voice//update_failed.wav"});
+  }
+
+  void dataMapVerdict_data() { firmwareVerdict_data(); }
+  void dataMapVerdict() {
+    QFETCH(int, verdict);
+    const bool success = verdict == 1;
+    TransferRig rig;
+    const auto image = TransferRig::Image(4);
+    rig.transfer.BeginDataMap(TransferRig::DataMapWithClosing(1), image.data(), image.size());
+
+    rig.transfer.HandleDataMapResult(TransferRig::Verdict(0x09, static_cast<std::uint8_t>(verdict)).data());
+
+    QVERIFY(!rig.link.open);
+    QCOMPARE(rig.view.boxes.size(), std::size_t{1});
+    const BoxCall& box = rig.view.boxes[0];
+    QCOMPARE(box.text, std::string(success ? "Обновление карты данных успешно завершено!"
+                                           : "Провал обновления  карты данных , сбросьте устройство "
+                                             "(откл./вкл. питание) и попробуйте снова!"));
+    QCOMPARE(box.caption, std::string(success ? "ОК" : "ERROR"));
+    QVERIFY(box.buttons == BoxButtons::kOk);
+    QCOMPARE(rig.view.gaugeHistory.back(), 0);
+    QCOMPARE(rig.view.outcomes.back(), success ? Outcome::kUpdateSucceeded : Outcome::kUpdateFailed);
+    QVERIFY(!rig.notices.ReadySoundPending() && !rig.notices.FailedSoundPending());
+    rig.notices.Tick();
+    QVERIFY(rig.sound.played.empty());
+  }
+
+  void firmwareVerdictDuringADataMapTransferUsesTheFirmwareTexts() {
+    TransferRig rig;
+    const auto image = TransferRig::Image(4);
+    rig.transfer.BeginDataMap(TransferRig::DataMapWithClosing(1), image.data(), image.size());
+    rig.Request(40);
+    rig.transfer.HandleFirmwareResult(TransferRig::Verdict(0x07, 1).data());
+    QCOMPARE(rig.view.boxes.at(0).text, std::string("Firmware update completed successfully!"));
+    rig.notices.Tick();
+    QCOMPARE(rig.sound.played, std::vector<std::string>{"voice//update_is_ready.wav"});
+  }
+
+  void soundFlagsAreClearedBeforeTheyPlay() {
+    TransferRig rig;
+    // Both flags at one tick: ready first, then failed.
+    rig.notices.RaiseReady();
+    rig.notices.RaiseFailed();
+    rig.notices.Tick();
+    QCOMPARE(rig.sound.played, (std::vector<std::string>{"voice//update_is_ready.wav", "voice//update_failed.wav"}));
+    QVERIFY(!rig.notices.ReadySoundPending() && !rig.notices.FailedSoundPending());
+    rig.notices.Tick();
+    QCOMPARE(rig.sound.played.size(), std::size_t{2});
+    // A later verdict plays again.
+    rig.notices.RaiseReady();
+    rig.notices.Tick();
+    QCOMPARE(rig.sound.played.size(), std::size_t{3});
+    QCOMPARE(rig.sound.played.back(), std::string("voice//update_is_ready.wav"));
+  }
+
+  void newTransferRestartsFromBlockZero() {
+    TransferRig rig;
+    const auto first = TransferRig::Image(8);
+    rig.transfer.BeginFirmware(TransferRig::FirmwareWithClosing(1), first.data(), first.size());
+    rig.Request(40);
+    rig.Request(40);
+    auto second = TransferRig::Image(4);
+    second[0] = 0xEE;
+    rig.transfer.BeginDataMap(TransferRig::DataMapWithClosing(2), second.data(), second.size());
+    QCOMPARE(rig.LastSent(), Block(second, 0));
+    QCOMPARE(rig.transfer.BlockCount(), 4u);
+    QCOMPARE(rig.transfer.NextBlock(), 1u);
+    QVERIFY(rig.transfer.Kind() == TransferKind::kDataMap);
+    QCOMPARE(rig.view.gauge, 0);
+  }
+};
+
+QTEST_GUILESS_MAIN(BlockTransferTest)
+#include "block_transfer_test.moc"

@@ -1,0 +1,81 @@
+// The block transfer wired to the recording fakes, with the real sender and disconnect routine.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "block_transfer.h"
+#include "bytes.h"
+#include "completion_notices.h"
+#include "disconnector.h"
+#include "fakes.h"
+#include "frame.h"
+#include "sender.h"
+
+namespace corvane::testing {
+
+struct TransferRig {
+  EventLog log;
+  FakeView view{log};
+  FakeTimer timer1{log, "timer1"};
+  FakeTimer timer2{log, "timer2"};
+  FakeLink link{log};
+  FakeSound sound{log};
+  FakeRandom random;
+  Disconnector disconnector{view, timer1, timer2, link};
+  RequestSender sender{link, timer2, view, disconnector};
+  CompletionNotices notices{sound};
+  BlockTransfer transfer{view, timer2, sender, disconnector, notices, random};
+
+  TransferRig() { link.open = true; }
+
+  // The frames a connected device sends, sealed with their CRC.
+  static Frame DeviceFrame(std::uint8_t type) {
+    Frame f{};
+    f[0] = 0xDA;
+    f[1] = type;
+    return f;
+  }
+  static Frame BlockRequest(std::uint16_t intervalMs) {
+    Frame f = DeviceFrame(0x04);
+    f[4] = static_cast<std::uint8_t>(intervalMs >> 8);
+    f[5] = static_cast<std::uint8_t>(intervalMs);
+    SealFrame(f.data());
+    return f;
+  }
+  static Frame TimeoutUpdate(std::uint16_t intervalMs) {
+    Frame f = DeviceFrame(0x05);
+    f[13] = static_cast<std::uint8_t>(intervalMs >> 8);
+    f[14] = static_cast<std::uint8_t>(intervalMs);
+    SealFrame(f.data());
+    return f;
+  }
+  static Frame Verdict(std::uint8_t type, std::uint8_t verdict) {
+    Frame f = DeviceFrame(type);
+    f[4] = verdict;
+    SealFrame(f.data());
+    return f;
+  }
+
+  void Request(std::uint16_t intervalMs) { transfer.HandleBlockRequest(BlockRequest(intervalMs).data()); }
+
+  // An image whose every block is distinct: byte i of block k is k * 7 + i.
+  static std::vector<std::uint8_t> Image(std::size_t blocks) {
+    std::vector<std::uint8_t> image(blocks * 64);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>((i / 64) * 7 + i % 64);
+    return image;
+  }
+  static FirmwareHeader FirmwareWithClosing(std::uint32_t closing) {
+    FirmwareHeader h;
+    WriteLe32(&h.bytes[12], closing);
+    return h;
+  }
+  static DataMapHeader DataMapWithClosing(std::uint32_t closing) {
+    DataMapHeader h;
+    WriteLe32(&h.bytes[4], closing);
+    return h;
+  }
+  const std::vector<std::uint8_t>& LastSent() const { return link.sent.back(); }
+};
+
+}  // namespace corvane::testing
