@@ -57,8 +57,9 @@ void BlockTransfer::TransferStep(bool start, std::uint8_t timeoutMs) {
     if (nextBlock_ < blockCount_) {
       sender_.SendRequest(imageBuffer_.get() + std::size_t{nextBlock_} * kBlockSize, kBlockSize, timeoutMs);
     }
-    const double percent = static_cast<double>(nextBlock_) / static_cast<double>(blockCount_) * 100.0;
-    // Past the end frame the quotient exceeds 1; the gauge holds at 100.
+    // Multiplied before dividing, so the truncation is exact: 29 of 100 blocks shows 29, where
+    // (29 / 100.0) * 100 would give 28.999... and show 28. Past the end frame it holds at 100.
+    const double percent = static_cast<double>(nextBlock_) * 100.0 / static_cast<double>(blockCount_);
     view_.SetGauge(percent >= 100.0 ? 100 : static_cast<int>(percent));
     if (nextBlock_ == blockCount_) SendEndFrame(transferKind_);
   }

@@ -65,6 +65,23 @@ class BlockTransferTest : public QObject {
     QCOMPARE(rig.log.Find("link.send:64", gauge100), static_cast<int>(rig.log.events.size()) - 1);
   }
 
+  void gaugeIsTheTruncatedPercentage_data() {
+    QTest::addColumn<int>("blocks");
+    QTest::newRow("3") << 3;
+    QTest::newRow("49") << 49;
+    QTest::newRow("100") << 100;
+  }
+  void gaugeIsTheTruncatedPercentage() {
+    QFETCH(int, blocks);
+    TransferRig rig;
+    const auto image = TransferRig::Image(static_cast<std::size_t>(blocks));
+    rig.transfer.BeginFirmware(TransferRig::FirmwareWithClosing(1), image.data(), image.size());
+    for (int k = 0; k < blocks; ++k) rig.Request(40);
+    std::vector<int> expected;
+    for (int k = 0; k <= blocks; ++k) expected.push_back(k * 100 / blocks);
+    QCOMPARE(rig.view.gaugeHistory, expected);
+  }
+
   void requestAfterTheEndFrameSendsNothingAndKeepsTheFullInterval() {
     TransferRig rig;
     const auto image = TransferRig::Image(2);
