@@ -36,8 +36,8 @@ Session::Session(const SessionPorts& ports)
                                                 ports.random)),
       report_(std::make_unique<DeviceReport>(ports.view, device_, *disconnector_)),
       receiver_(std::make_unique<Receiver>(ports.view, *report_, *transfer_)),
-      scan_(std::make_unique<ConnectionScan>(ports.view, ports.link, ports.ports, ports.scanTimer, *sender_,
-                                             *receiver_)),
+      scan_(
+          std::make_unique<ConnectionScan>(ports.view, ports.link, ports.ports, ports.scanTimer, *sender_, *receiver_)),
       fileUpdate_(std::make_unique<FileUpdate>(ports.view, device_, *transfer_)) {}
 
 Session::~Session() = default;

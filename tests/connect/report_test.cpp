@@ -20,7 +20,9 @@ class RecordingHandlers : public TransferHandlers {
   void HandleDataMapResult(const std::uint8_t* f) override { Add("datamap", f); }
 
  private:
-  void Add(const char* name, const std::uint8_t* f) { log_.Add(std::string("handler:") + name + ":" + std::to_string(f[4])); }
+  void Add(const char* name, const std::uint8_t* f) {
+    log_.Add(std::string("handler:") + name + ":" + std::to_string(f[4]));
+  }
   EventLog& log_;
 };
 
@@ -83,13 +85,12 @@ class ReportTest : public QObject {
     ReportRig r;
     QVERIFY(r.Reply({0x00, 0x01, 0x05, 0x00, 0x2A, 0x00, 0x03, 0x01, 0x01}));
     QVERIFY(r.Reply({0x00, 0x03, 0xFF, 0xFF, 0xFF, 0x00, 0x09, 0x00, 0x01}));
-    const std::vector<std::string> alto = {"Подключено устройство: Quarnel Alto Max", "",
-                                           "Версия загрузчика (bootloader):  255",
-                                           "Версия микропрограммы (firmware): 65535",
-                                           "Верификация памяти программ:  FALSE память повреждена!"};
+    const std::vector<std::string> alto = {
+        "Подключено устройство: Quarnel Alto Max", "", "Версия загрузчика (bootloader):  255",
+        "Версия микропрограммы (firmware): 65535", "Верификация памяти программ:  FALSE память повреждена!"};
     QCOMPARE(r.view.memo, alto);
     QVERIFY(!r.view.dataMapVisible);
-    QVERIFY(r.view.dataMapEnabled);  // hiding leaves the enabled state as model 1 left it
+    QVERIFY(r.view.dataMapEnabled);              // hiding leaves the enabled state as model 1 left it
     QCOMPARE(r.device.ConnectedDataVersion, 3);  // only model 1 writes it
     QCOMPARE(r.device.ProgramMemoryOk, 0);
 
@@ -150,9 +151,10 @@ class ReportTest : public QObject {
 
   void dispatchRoutesByTheWholeTypeCode() {
     ReportRig r;
-    const std::pair<std::uint16_t, const char*> routed[] = {
-        {0xDA04, "handler:block:7"}, {0xDA05, "handler:timeout:7"},
-        {0xDA07, "handler:firmware:7"}, {0xDA09, "handler:datamap:7"}};
+    const std::pair<std::uint16_t, const char*> routed[] = {{0xDA04, "handler:block:7"},
+                                                            {0xDA05, "handler:timeout:7"},
+                                                            {0xDA07, "handler:firmware:7"},
+                                                            {0xDA09, "handler:datamap:7"}};
     for (const auto& [type, event] : routed) {
       r.log.Clear();
       r.receiver.DispatchFrame(DeviceFrame(type, {7}).data());

@@ -1,8 +1,9 @@
 // The connection scan driven through CONNECT and Timer1, over scripted port lists.
+#include "scan.h"
+
 #include <QTest>
 
 #include "connect_rig.h"
-#include "scan.h"
 
 using namespace corvane;
 using namespace corvane::testing;
@@ -30,7 +31,7 @@ class ScanTest : public QObject {
     QCOMPARE(r.view.status, std::string("Не удалось открыть порт"));
     QCOMPARE(r.log.Count("view.status:" + kScanning), 5);
     QCOMPARE(r.log.Count("view.colour:face"), 3);  // after each port that opened and stayed silent
-    QCOMPARE(r.link.sent.size(), 3u);             // one identification request per opened port
+    QCOMPARE(r.link.sent.size(), 3u);              // one identification request per opened port
     QVERIFY(!r.link.open && r.view.background == Colour::kButtonFace);
 
     // CONNECT during the scan steps at once from the current index; Timer1 goes on.

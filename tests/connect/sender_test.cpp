@@ -1,4 +1,6 @@
 // The disconnect routine, the request sender, its retries and the identification request.
+#include "sender.h"
+
 #include <QTest>
 #include <ctime>
 #include <random>
@@ -8,7 +10,6 @@
 #include "connect_rig.h"
 #include "crc32.h"
 #include "disconnector.h"
-#include "sender.h"
 
 using namespace corvane;
 using namespace corvane::testing;
@@ -39,10 +40,11 @@ class SenderTest : public QObject {
     SenderRig r;
     r.view.dataMapVisible = false;
     r.disconnector.ResetToDisconnected();
-    const std::vector<std::string> expected = {
-        "view.clearMemo",     "timer2.stop",        "timer1.stop",          "view.colour:face",
-        "link.close",         "view.status:device disconnected.",          "view.enable:connect",
-        "view.disable:firmware", "view.disable:datamap", "view.gauge:0"};
+    const std::vector<std::string> expected = {"view.clearMemo",       "timer2.stop",
+                                               "timer1.stop",          "view.colour:face",
+                                               "link.close",           "view.status:device disconnected.",
+                                               "view.enable:connect",  "view.disable:firmware",
+                                               "view.disable:datamap", "view.gauge:0"};
     QCOMPARE(r.log.events, expected);
     QVERIFY(!r.view.dataMapVisible);  // visibility is the device report's business
   }

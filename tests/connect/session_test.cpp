@@ -25,7 +25,8 @@ const Frame kModelThree = IdentifyReply({0x00, 0x03, 0x05, 0x00, 0x2A, 0x00, 0x0
 // A firmware file for model 1, version 43 (newer than the reported 42, so nothing is asked).
 std::string WriteFirmware(const QTemporaryDir& dir) {
   MersenneRandom random(7);
-  const std::vector<std::uint8_t> file = PackFirmware({1, 43, 0x01020304}, std::vector<std::uint8_t>(640, 0x5A), random);
+  const std::vector<std::uint8_t> file =
+      PackFirmware({1, 43, 0x01020304}, std::vector<std::uint8_t>(640, 0x5A), random);
   const std::string path = dir.filePath("fw.sbin").toStdString();
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
   return path;
