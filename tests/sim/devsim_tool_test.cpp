@@ -1,0 +1,103 @@
+// corvane-devsim as a user runs it: its knobs, its exit codes, and a controller on the printed path.
+#include <QProcess>
+#include <QTest>
+
+#include "host_port.h"
+#include "identification.h"
+#include "mt_random.h"
+#include "scrambler.h"
+
+using namespace corvane;
+using corvane::testing::HostPort;
+using corvane::testing::kDeadline;
+
+namespace {
+
+constexpr int kWaitMs = std::chrono::milliseconds(kDeadline).count();
+
+// Reads one whole line of the process's output, waiting up to the deadline for it.
+QString ReadLine(QProcess& process) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!process.canReadLine() && timer.elapsed() < kWaitMs) process.waitForReadyRead(100);
+  return QString::fromUtf8(process.readLine()).trimmed();
+}
+
+}  // namespace
+
+class DevsimToolTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void helpDocumentsEveryKnob() {
+    QProcess process;
+    process.start(CORVANE_DEVSIM_PATH, {"--help"});
+    QVERIFY(process.waitForFinished(kWaitMs));
+    QCOMPARE(process.exitCode(), 0);
+    const QString text = QString::fromUtf8(process.readAllStandardOutput());
+    for (const char* knob :
+         {"--type", "--bootloader", "--firmware", "--data-version", "--program-check", "--data-check",
+          "--interval", "--timeout-update-after", "--verdict", "--silent", "--bad-frame-crc", "--bad-record-crc",
+          "--split", "--double", "--garbage", "--answer-after", "--vanish-after-blocks", "--silent-after-blocks"})
+      QVERIFY2(text.contains(knob), knob);
+  }
+
+  void badArgumentsExitWithUsage_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("unknown option") << QStringList{"--frobnicate"};
+    QTest::newRow("type too wide") << QStringList{"--type", "0x10000"};
+    QTest::newRow("bootloader too big") << QStringList{"--bootloader=256"};
+    QTest::newRow("missing value") << QStringList{"--interval"};
+    QTest::newRow("bad verdict") << QStringList{"--verdict", "maybe"};
+    QTest::newRow("timeout update without interval") << QStringList{"--timeout-update-after", "3"};
+    QTest::newRow("reply length off the word") << QStringList{"--reply-length", "18"};
+    QTest::newRow("flag with a value") << QStringList{"--silent=1"};
+  }
+  void badArgumentsExitWithUsage() {
+    QFETCH(QStringList, arguments);
+    QProcess process;
+    process.start(CORVANE_DEVSIM_PATH, arguments);
+    QVERIFY(process.waitForFinished(kWaitMs));
+    QCOMPARE(process.exitCode(), 64);
+    QVERIFY(process.readAllStandardOutput().isEmpty());
+    QVERIFY(process.readAllStandardError().contains("Usage:"));
+  }
+
+  void answersOnThePrintedPathUntilTerminated() {
+    QProcess process;
+    process.start(CORVANE_DEVSIM_PATH, {"--type", "0x8003", "--firmware", "513", "--verdict", "fail"});
+    const QString path = ReadLine(process);
+    QVERIFY2(path.startsWith("/dev/"), qPrintable(path));
+
+    HostPort host(path.toStdString());
+    QVERIFY(host.IsOpen());
+    QVERIFY(host.Write(BuildIdentifyRequest(1, {9, 8, 7, 6})));
+    const auto reply = host.Read(64);
+    QCOMPARE(reply.size(), std::size_t{64});
+    const auto record = DecodeIdentifyReply(reply.data());
+    QVERIFY(record);
+    QCOMPARE(record->TypeWord(), std::uint16_t{0x8003});
+    QCOMPARE(record->InstalledFirmwareVersion(), std::uint16_t{513});
+
+    Frame block{};
+    block.fill(0x42);
+    QVERIFY(host.Write(block));
+    QCOMPARE(host.Read(16).size(), std::size_t{16});
+    MersenneRandom random(1);
+    QVERIFY(host.Write(BuildEndFrame(TransferKind::kFirmware, 0x01020304, random)));
+    const auto result = host.Read(16);
+    QCOMPARE(result.size(), std::size_t{16});
+    QCOMPARE(result[4], std::uint8_t{0});
+    const QString summary = ReadLine(process);
+    QVERIFY2(summary.contains("FirmwareEnd") && summary.contains("1 blocks") && summary.contains("0x01020304"),
+             qPrintable(summary));
+
+    process.terminate();
+    QVERIFY(process.waitForFinished(kWaitMs));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+  }
+};
+
+QTEST_GUILESS_MAIN(DevsimToolTest)
+#include "devsim_tool_test.moc"
