@@ -1,0 +1,45 @@
+#include "chunk_reader.h"
+
+#include <QIODevice>
+
+namespace corvane {
+
+ChunkReader::ChunkReader(QIODevice& device, std::shared_ptr<HandOver> handOver,
+                         std::shared_ptr<FrameFlag> frameReceived, std::function<void()> postDispatch,
+                         QObject* parent)
+    : QObject(parent),
+      device_(device),
+      handOver_(std::move(handOver)),
+      frameReceived_(std::move(frameReceived)),
+      postDispatch_(std::move(postDispatch)) {
+  connect(&device_, &QIODevice::readyRead, this, &ChunkReader::TakeChunk);
+}
+
+void ChunkReader::TakeChunk() {
+  if (handOver_->Cancelled()) return;
+  std::uint8_t* const chunk = handOver_->Buffer();
+  const qint64 length = device_.read(reinterpret_cast<char*>(chunk), static_cast<qint64>(kRxBufferSize));
+  if (length > 0 && CheckFrame(chunk, static_cast<std::uint16_t>(length))) {
+    frameReceived_->Raise();
+    if (!handOver_->Offer(static_cast<std::size_t>(length))) return;
+    postDispatch_();
+    if (!handOver_->AwaitDispatch()) return;
+  }
+  ScheduleRest();
+}
+
+// Bytes beyond one chunk stay with the device, which will not announce them again; take them
+// from the event loop, so that sends queued by the dispatch go out first.
+void ChunkReader::ScheduleRest() {
+  if (restScheduled_ || device_.bytesAvailable() <= 0) return;
+  restScheduled_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        restScheduled_ = false;
+        TakeChunk();
+      },
+      Qt::QueuedConnection);
+}
+
+}  // namespace corvane

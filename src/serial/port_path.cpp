@@ -1,0 +1,20 @@
+#include "port_path.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace corvane {
+
+std::string PortPath(std::string_view name) {
+#if defined(_WIN32)
+  return std::string(name);
+#else
+  if (name.find('/') == std::string_view::npos) return "/dev/" + std::string(name);
+  if (name.front() == '/') return std::string(name);
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(name), error);
+  return error ? std::string(name) : absolute.string();
+#endif
+}
+
+}  // namespace corvane

@@ -1,0 +1,65 @@
+#include "serial_link.h"
+
+#include <algorithm>
+
+#include "link_thread.h"
+#include "port_path.h"
+
+namespace corvane {
+
+SerialLink::SerialLink(QObject* parent) : QObject(parent), frameReceived_(std::make_shared<FrameFlag>()) {}
+
+SerialLink::~SerialLink() {
+  ClosePort();
+  for (const auto& thread : threads_) thread->wait();
+}
+
+OpenResult SerialLink::OpenPort(const std::string& name) {
+  ClosePort();
+  auto handOver = std::make_shared<HandOver>();
+  // Runs on the link thread: queue the dispatch to this object, i.e. to the window thread. The
+  // queued call holds the hand-over, so it stays valid however the link thread ends meanwhile.
+  auto postDispatch = [this, handOver] {
+    QMetaObject::invokeMethod(this, [this, handOver] { Dispatch(*handOver); }, Qt::QueuedConnection);
+  };
+  auto thread = std::make_unique<LinkThread>(PortPath(name), handOver, frameReceived_, std::move(postDispatch));
+  const OpenResult result = thread->Open();
+  if (result != OpenResult::kOk) {
+    thread->wait();  // it has nothing left to do but end
+    return result;
+  }
+  LinkThread* const raw = thread.get();
+  connect(raw, &QThread::finished, this, [this, raw] { Reap(raw); }, Qt::QueuedConnection);
+  threads_.push_back(std::move(thread));
+  open_ = raw;
+  handOver_ = std::move(handOver);
+  return OpenResult::kOk;
+}
+
+void SerialLink::ClosePort() {
+  if (!open_) return;
+  handOver_->Cancel();
+  open_->Shutdown();
+  open_ = nullptr;
+  handOver_.reset();
+}
+
+void SerialLink::Send(const std::uint8_t* data, std::size_t length) {
+  if (!open_ || length == 0) return;
+  open_->Send(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(length)));
+}
+
+void SerialLink::Dispatch(HandOver& handOver) {
+  handOver.Dispatch([this](const std::uint8_t* frame, std::size_t length) {
+    if (sink_) sink_->OnFrame(frame, length);
+  });
+}
+
+void SerialLink::Reap(LinkThread* thread) {
+  const auto it = std::find_if(threads_.begin(), threads_.end(), [thread](const auto& t) { return t.get() == thread; });
+  if (it == threads_.end()) return;
+  (*it)->wait();  // returns at once: the thread has finished
+  threads_.erase(it);
+}
+
+}  // namespace corvane
