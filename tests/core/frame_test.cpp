@@ -1,10 +1,11 @@
 // CRC-32 and the frame envelope: reference values, the receive check, the identification request.
+#include "frame.h"
+
 #include <QTest>
 #include <random>
 #include <vector>
 
 #include "crc32.h"
-#include "frame.h"
 #include "hex.h"
 
 using namespace corvane;

@@ -1,11 +1,12 @@
 // The identification record, the model table and the report lines.
+#include "identification.h"
+
 #include <QTest>
 #include <string>
 #include <vector>
 
 #include "crc32.h"
 #include "frame.h"
-#include "identification.h"
 #include "scrambler.h"
 
 using namespace corvane;
@@ -85,10 +86,7 @@ class IdentificationTest : public QObject {
   void englishModelReport() {
     const auto record = Record({0x00, 0x0E, 0x02, 0x01, 0x02, 0x00, 0x00, 0x01});
     const QStringList expected{
-        "Connected device: Quarnel Zeta r1 ",
-        "",
-        "Boot Loader Version:  2",
-        "Firmware version: 258",
+        "Connected device: Quarnel Zeta r1 ",  "", "Boot Loader Version:  2", "Firmware version: 258",
         "Verification of program memory:  OK",
     };
     QCOMPARE(Lines(record), expected);
@@ -127,7 +125,8 @@ class IdentificationTest : public QObject {
       QCOMPARE(lines[0], QString::fromUtf8(model->firstLine));
       QVERIFY(lines[0].startsWith(code <= 11 ? "Подключено устройство: " : "Connected device: "));
     }
-    QCOMPARE(QString::fromUtf8(FindModel(7)->firstLine), QString("Подключено устройство: FTP SERVER (Quarnel Stage Net)"));
+    QCOMPARE(QString::fromUtf8(FindModel(7)->firstLine),
+             QString("Подключено устройство: FTP SERVER (Quarnel Stage Net)"));
     QCOMPARE(QString::fromUtf8(FindModel(16)->firstLine), QString("Connected device: Quarnel Zeta RF r2 "));
     QCOMPARE(QString::fromUtf8(FindModel(15)->firstLine), QString("Connected device: Quarnel Zeta RF r1 "));
     QCOMPARE(QString::fromUtf8(FindModel(2)->firstLine),
@@ -136,7 +135,8 @@ class IdentificationTest : public QObject {
 
   void unsupportedCodes() {
     for (const std::uint16_t word : {0x0000, 0x0011, 0x7FFF, 0x8000, 0x8011, 0xFFFF}) {
-      const auto record = Record({static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word), 1, 0, 1, 0, 1, 1, 1});
+      const auto record =
+          Record({static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word), 1, 0, 1, 0, 1, 1, 1});
       QVERIFY(ReportLines(record).empty());
       QVERIFY(FindModel(record.TypeCode()) == nullptr);
       QCOMPARE(record.Marked(), (word & 0x8000) != 0);

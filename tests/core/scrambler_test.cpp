@@ -1,4 +1,6 @@
 // Bit rotations, keystream derivation, payload (un)scrambling and the end frames.
+#include "scrambler.h"
+
 #include <QTest>
 #include <random>
 #include <vector>
@@ -8,7 +10,6 @@
 #include "frame.h"
 #include "hex.h"
 #include "scramble_key.h"
-#include "scrambler.h"
 
 using namespace corvane;
 using corvane::testing::Hex;
@@ -184,8 +185,9 @@ class ScramblerTest : public QObject {
     std::array<std::uint8_t, 64> plain{};
     UnscramblePayload(block.data(), plain.data());
     const std::uint32_t crc = Stm32Crc32(record, 32);
-    QCOMPARE(Hex(plain.data() + 56, 4), Hex(std::array<std::uint8_t, 4>{std::uint8_t(crc >> 24), std::uint8_t(crc >> 16),
-                                                                     std::uint8_t(crc >> 8), std::uint8_t(crc)}));
+    QCOMPARE(Hex(plain.data() + 56, 4),
+             Hex(std::array<std::uint8_t, 4>{std::uint8_t(crc >> 24), std::uint8_t(crc >> 16), std::uint8_t(crc >> 8),
+                                             std::uint8_t(crc)}));
     block[40] ^= 0x04;
     std::uint8_t untouched[32] = {};
     QVERIFY(!UnscrambleRecord(block.data(), untouched));

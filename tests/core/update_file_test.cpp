@@ -1,4 +1,6 @@
 // Packing and decoding of firmware image and data map files.
+#include "update_file.h"
+
 #include <QTest>
 #include <cstring>
 #include <memory>
@@ -7,7 +9,6 @@
 #include "hex.h"
 #include "mt_random.h"
 #include "packer.h"
-#include "update_file.h"
 
 using namespace corvane;
 using corvane::testing::Hex;
@@ -101,8 +102,8 @@ class UpdateFileTest : public QObject {
     QFETCH(int, imageSize);
     QFETCH(int, expectedSize);
     const auto image = Pattern(static_cast<std::size_t>(imageSize));
-    for (const FirmwareFields fields : {FirmwareFields{1, 42, 0x11223344}, FirmwareFields{0xFFFF, 0xFFFF, 0xFFFFFFFF},
-                                        FirmwareFields{0, 0, 0}}) {
+    for (const FirmwareFields fields :
+         {FirmwareFields{1, 42, 0x11223344}, FirmwareFields{0xFFFF, 0xFFFF, 0xFFFFFFFF}, FirmwareFields{0, 0, 0}}) {
       MersenneRandom random(99);
       const auto file = PackFirmware(fields, image, random);
       QCOMPARE(file.size(), std::size_t(expectedSize));
