@@ -107,7 +107,8 @@ class PtyDeviceTest : public QObject {
     QCOMPARE(host.Read(64).size(), std::size_t{64});
     QVERIFY(host.Write(Block(0)));
     QVERIFY(host.WaitHangUp());
-    QVERIFY(device.Observe().vanished);
+    QVERIFY(device.WaitFor([](const SimObservations& s) { return s.vanished; }, kDeadline));
+    QCOMPARE(device.Observe().blocks.size(), std::size_t{1});
 
     // On request, before any host came: the path is gone.
     PtyController idle;
