@@ -58,9 +58,13 @@ bool PtyController::Start(std::string* error) {
   auto fail = [&](const std::string& why) {
     if (error) *error = why;
     CloseAll();
+    slavePath_.clear();
     return false;
   };
-  if (thread_.joinable()) return fail("already started");
+  if (thread_.joinable()) {
+    if (error) *error = "already started";
+    return false;
+  }
 
   master_ = posix_openpt(O_RDWR | O_NOCTTY);
   if (master_ < 0) return fail(SystemError("posix_openpt"));
@@ -87,6 +91,7 @@ bool PtyController::Start(std::string* error) {
   if (!SetFlags(wakeRead_, true) || !SetFlags(wakeWrite_, true)) return fail(SystemError("fcntl"));
 
   stopRequested_ = false;
+  vanishRequested_ = false;
   thread_ = std::thread([this] { Run(); });
   return true;
 }

@@ -25,8 +25,9 @@ struct SimObservations {
   std::uint32_t endFrames = 0;  // end frames received, repeats included
   std::optional<EndFrameRecord> endFrame;  // the latest one
 
-  // Units that looked like frames but failed their CRC: an end frame (or what stood at the end
-  // frame's place), or a stale identify request.
+  // Units that looked like frames but failed their CRC: a damaged end frame (or whatever stood
+  // in its place when the block count is known), a block typed like an end frame, or a lone
+  // identify request dropped as a fragment.
   std::uint32_t badCrcFrames = 0;
   // Bytes thrown away as incomplete or stale input.
   std::size_t droppedBytes = 0;
