@@ -56,7 +56,7 @@ void UnscramblePayload(const std::uint8_t* frame, std::uint8_t* out) {
 }
 
 void ScrambleRecord(std::uint8_t* block, const std::uint8_t* record) {
-  std::memcpy(block + kScrambledOffset, record, kRecordSize);
+  std::memmove(block + kScrambledOffset, record, kRecordSize);  // the record may already sit there
   WriteBe32(block + kScrambledOffset + kRecordSize, Stm32Crc32(record, kRecordSize));
   UnscramblePayload(block, block);
 }
