@@ -16,16 +16,22 @@ ChunkReader::ChunkReader(QIODevice& device, std::shared_ptr<HandOver> handOver,
 }
 
 void ChunkReader::TakeChunk() {
-  if (handOver_->Cancelled()) return;
+  if (handOver_->Cancelled()) return Stop();
   std::uint8_t* const chunk = handOver_->Buffer();
   const qint64 length = device_.read(reinterpret_cast<char*>(chunk), static_cast<qint64>(kRxBufferSize));
   if (length > 0 && CheckFrame(chunk, static_cast<std::uint16_t>(length))) {
     frameReceived_->Raise();
-    if (!handOver_->Offer(static_cast<std::size_t>(length))) return;
+    if (!handOver_->Offer(static_cast<std::size_t>(length))) return Stop();
     postDispatch_();
-    if (!handOver_->AwaitDispatch()) return;
+    if (!handOver_->AwaitDispatch()) return Stop();
   }
   ScheduleRest();
+}
+
+// The port is being closed: close the device at once, so that not even the device's own buffer
+// takes in more bytes.
+void ChunkReader::Stop() {
+  if (device_.isOpen()) device_.close();
 }
 
 // Bytes beyond one chunk stay with the device, which will not announce them again; take them

@@ -1,6 +1,7 @@
 // The reader role, on the link thread: every time bytes arrive it takes what is there as one
 // chunk of at most kRxBufferSize bytes, judges it with CheckFrame, raises FrameReceived for an
 // accepted chunk, has the window thread dispatch it and waits for that before taking the next.
+// Once the hand-over is cancelled it closes the device and takes nothing more.
 #pragma once
 #include <QObject>
 #include <functional>
@@ -24,6 +25,7 @@ class ChunkReader : public QObject {
 
  private:
   void ScheduleRest();
+  void Stop();
 
   QIODevice& device_;
   std::shared_ptr<HandOver> handOver_;

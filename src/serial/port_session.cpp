@@ -52,9 +52,10 @@ void PortSession::Write(const QByteArray& bytes) {
   if (!port_.isOpen() || handOver_->Cancelled()) return;
   const bool busy = WriteInProgress();
   if (!busy) port_.clear(QSerialPort::Output);
-  unconfirmedBytes_ += port_.write(bytes);
+  const qint64 queued = port_.write(bytes);
+  if (queued > 0) unconfirmedBytes_ += queued;
   // An idle port writes at once; a busy one takes the new bytes after the old as it drains.
-  if (!busy) port_.flush();
+  if (!busy && port_.isOpen()) port_.flush();
 }
 
 bool PortSession::WriteInProgress() const {
@@ -74,14 +75,10 @@ void PortSession::Close() {
 
 // A device that went away (pseudo-terminal's other side closed, USB adapter pulled) makes the
 // port fail every read at once, again and again. Close it on the first such error: the link then
-// stays silent and the response timer drops it as it would any silent device. The close is
-// queued because the error is reported from inside the port's own notifier.
+// stays silent and the response timer drops it as it would any silent device.
 void PortSession::OnError(QSerialPort::SerialPortError error) {
-  if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError && error != QSerialPort::WriteError)
-    return;
-  if (closeScheduled_) return;
-  closeScheduled_ = true;
-  QMetaObject::invokeMethod(this, [this] { Close(); }, Qt::QueuedConnection);
+  if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError || error == QSerialPort::WriteError)
+    Close();
 }
 
 }  // namespace corvane

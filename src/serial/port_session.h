@@ -44,7 +44,6 @@ class PortSession : public QObject {
   PortLock lock_;
   ChunkReader* reader_ = nullptr;  // child
   qint64 unconfirmedBytes_ = 0;     // handed to the port, not yet reported written to the driver
-  bool closeScheduled_ = false;
 };
 
 }  // namespace corvane

@@ -16,6 +16,10 @@ SerialLink::~SerialLink() {
 
 OpenResult SerialLink::OpenPort(const std::string& name) {
   ClosePort();
+  // Threads of closed ports are at most closing them (none waits for a dispatch any more); let
+  // them finish, so that a port just closed can be opened again at once.
+  for (const auto& ending : threads_) ending->wait();
+  threads_.clear();
   auto handOver = std::make_shared<HandOver>();
   // Runs on the link thread: queue the dispatch to this object, i.e. to the window thread. The
   // queued call holds the hand-over, so it stays valid however the link thread ends meanwhile.

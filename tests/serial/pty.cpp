@@ -1,0 +1,123 @@
+#include "pty.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+
+namespace corvane::testing {
+
+Pty::Pty() {
+  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
+  char name[PATH_MAX] = {};
+  if (::ptsname_r(master_, name, sizeof name) != 0) return;
+  slavePath_ = name;
+  slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (slave_ < 0) return;
+  termios raw{};
+  ::tcgetattr(slave_, &raw);
+  ::cfmakeraw(&raw);
+  ::tcsetattr(slave_, TCSANOW, &raw);
+}
+
+Pty::~Pty() {
+  if (slave_ >= 0) ::close(slave_);
+  CloseMaster();
+}
+
+void Pty::Write(const std::vector<std::uint8_t>& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+std::vector<std::uint8_t> Pty::Read(std::size_t count, int timeoutMs) {
+  std::vector<std::uint8_t> got;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (got.size() < count) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) break;
+    pollfd p{master_, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+    std::uint8_t buffer[4096];
+    const ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, count - got.size()));
+    if (n <= 0) break;
+    got.insert(got.end(), buffer, buffer + n);
+  }
+  return got;
+}
+
+void Pty::CloseMaster() {
+  if (master_ >= 0) ::close(master_);
+  master_ = -1;
+}
+
+std::size_t Pty::QueuedAtSlave() const {
+  pollfd p{slave_, POLLIN, 0};
+  ::poll(&p, 1, 0);
+  int queued = 0;
+  ::ioctl(slave_, FIONREAD, &queued);
+  return queued > 0 ? static_cast<std::size_t>(queued) : 0;
+}
+
+bool Pty::WaitQueuedAtSlave(int timeoutMs) const {
+  pollfd p{slave_, POLLIN, 0};
+  return ::poll(&p, 1, timeoutMs) == 1 && (p.revents & POLLIN);
+}
+
+int DescriptorsOn(const std::string& path) {
+  int count = 0;
+  DIR* d = ::opendir("/proc/self/fd");
+  if (!d) return -1;
+  while (const dirent* e = ::readdir(d)) {
+    if (e->d_name[0] == '.') continue;
+    char target[PATH_MAX] = {};
+    const std::string link = std::string("/proc/self/fd/") + e->d_name;
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    const std::string name(target, n > 0 ? static_cast<std::size_t>(n) : 0);
+    if (name == path || name == path + " (deleted)") ++count;
+  }
+  ::closedir(d);
+  return count;
+}
+
+int DescriptorCount() {
+  int count = 0;
+  DIR* d = ::opendir("/proc/self/fd");
+  if (!d) return -1;
+  while (const dirent* e = ::readdir(d))
+    if (e->d_name[0] != '.') ++count;
+  ::closedir(d);
+  return count - 1;  // the directory's own descriptor
+}
+
+int ThreadCount() {
+  int count = 0;
+  DIR* d = ::opendir("/proc/self/task");
+  if (!d) return -1;
+  while (const dirent* e = ::readdir(d))
+    if (e->d_name[0] != '.') ++count;
+  ::closedir(d);
+  return count;
+}
+
+double ProcessCpuSeconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+}  // namespace corvane::testing
