@@ -19,8 +19,6 @@ namespace {
 constexpr std::uint16_t kType = 1;
 constexpr std::uint16_t kFirmware = 42;
 constexpr std::uint16_t kDataVersion = 3;
-// Each sample is 64 KiB in all (1024 blocks), long enough to watch the gauge move.
-constexpr std::size_t kSampleSize = 64 * 1024;
 
 std::vector<std::uint8_t> Content(std::size_t size, MersenneRandom& random) {
   std::vector<std::uint8_t> bytes(size);
@@ -50,21 +48,23 @@ SimConfig Demo::DeviceConfig() {
   return config;
 }
 
-Demo::Demo() : device_(std::make_unique<PtyController>(DeviceConfig())) {
+Demo::Demo(std::size_t sampleSize) : device_(std::make_unique<PtyController>(DeviceConfig())) {
+  if (sampleSize < 1024 || sampleSize % kBlockSize != 0 || sampleSize > kImageBufferSize)
+    throw std::invalid_argument("Demo sample size must be a whole number of blocks, 1 KiB to the image buffer size");
   if (!folder_.isValid()) throw std::runtime_error("Cannot create a folder for the demo files");
   std::string error;
   if (!device_->Start(&error)) throw std::runtime_error("Cannot start the simulated controller: " + error);
-  WriteSamples();
+  WriteSamples(sampleSize);
 }
 
 Demo::~Demo() = default;  // stops the controller, then removes the folder
 
 std::string Demo::PortPath() const { return device_->SlavePath(); }
 
-void Demo::WriteSamples() {
+void Demo::WriteSamples(std::size_t sampleSize) {
   MersenneRandom random;
   const QDir dir(folder_.path());
-  const std::size_t firmwareImage = kSampleSize - kFirmwareHeaderBlocks * kBlockSize;
+  const std::size_t firmwareImage = sampleSize - kFirmwareHeaderBlocks * kBlockSize;
   const struct {
     const char* name;
     std::uint16_t version;
@@ -78,7 +78,7 @@ void Demo::WriteSamples() {
     const FirmwareFields fields{kType, f.version, 0xC0FFEE00u + f.version};
     WriteFile(dir.filePath(QString::fromLatin1(f.name)), PackFirmware(fields, image, random));
   }
-  const auto map = Content(kSampleSize - kBlockSize, random);
+  const auto map = Content(sampleSize - kBlockSize, random);
   const DataMapFields fields{kType, kDataVersion, 0x0DA7A000u + kDataVersion};
   WriteFile(dir.filePath(QStringLiteral("datamap-v3.lbin")), PackDataMap(fields, map, random));
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <QString>
 #include <QTemporaryDir>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -20,8 +21,13 @@ class Demo {
   // data version 3, both memory checks intact.
   static SimConfig DeviceConfig();
 
-  // Starts the controller and writes the samples; throws std::runtime_error when either fails.
-  Demo();
+  // The simulated controller answers at once, so only a long file keeps the gauge moving long
+  // enough to watch: 1 MiB is about 16,000 blocks, a few seconds.
+  static constexpr std::size_t kDefaultSampleSize = 1024 * 1024;
+
+  // Starts the controller and writes the samples, each `sampleSize` bytes in all (a whole
+  // number of blocks, at least 1 KiB); throws std::runtime_error when either fails.
+  explicit Demo(std::size_t sampleSize = kDefaultSampleSize);
   ~Demo();
   Demo(const Demo&) = delete;
   Demo& operator=(const Demo&) = delete;
@@ -30,9 +36,11 @@ class Demo {
   std::string PortPath() const;
   // The folder holding the sample files.
   QString Folder() const { return folder_.path(); }
+  // The simulated controller, for watching what it received.
+  PtyController& Device() { return *device_; }
 
  private:
-  void WriteSamples();
+  void WriteSamples(std::size_t sampleSize);
 
   QTemporaryDir folder_;
   std::unique_ptr<PtyController> device_;

@@ -28,7 +28,7 @@ class DemoTest : public QObject {
   void samplesFitTheDemoDevice() {
     QString folder;
     {
-      Demo demo;
+      Demo demo(64 * 1024);
       folder = demo.Folder();
       QCOMPARE(QDir(folder).entryList({"*.sbin", "*.lbin"}, QDir::Files, QDir::Name),
                (QStringList{"datamap-v3.lbin", "firmware-41-older.sbin", "firmware-42-same.sbin",
@@ -64,6 +64,15 @@ class DemoTest : public QObject {
       ::close(fd);
     }
     QVERIFY(!QDir(folder).exists());
+  }
+
+  void defaultSamplesAreLongAndSizesAreChecked() {
+    {
+      Demo demo;
+      QCOMPARE(QFileInfo(QDir(demo.Folder()).filePath("firmware-42-same.sbin")).size(), qint64(1024 * 1024));
+    }
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, Demo(1000));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, Demo(512));
   }
 };
 

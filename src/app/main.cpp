@@ -1,0 +1,119 @@
+// corvane-programmer: the window application.
+#include <QApplication>
+#include <QStringList>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app_controller.h"
+#include "demo.h"
+#include "dialogs.h"
+#include "main_window.h"
+#include "mt_random.h"
+#include "options.h"
+#include "port_list.h"
+#include "serial_link.h"
+#include "sound_player.h"
+#ifdef Q_OS_UNIX
+#include "termination_signals.h"
+#endif
+
+namespace {
+
+using namespace corvane;
+using namespace corvane::app;
+
+int Run(const Options& options) {
+  std::unique_ptr<Demo> demo;
+  std::vector<std::string> ports = options.ports;
+  if (options.demo) {
+    demo = std::make_unique<Demo>();
+    ports = {demo->PortPath()};
+  }
+  std::unique_ptr<PortLister> lister;
+  if (ports.empty())
+    lister = std::make_unique<SystemPortLister>();
+  else
+    lister = std::make_unique<ChosenPortLister>(ports);
+
+  SerialLink link;
+  QtSoundPlayer sound;
+  QtDialogs dialogs;
+  MersenneRandom random;
+  MainWindow window;
+  AppController controller(window, AppParts{link, *lister, sound, dialogs, random});
+  if (demo) controller.view().SetStartFolder(demo->Folder());
+  link.SetFrameSink(&controller);
+
+  window.show();
+  QApplication::exec();
+
+  link.SetFrameSink(nullptr);
+  link.ClosePort();
+  return 0;
+}
+
+// Prints what --help, --version or a usage error asks for; returns the exit code, or -1 to run.
+int Answer(const ParsedOptions& parsed, const std::string& program) {
+  switch (parsed.action) {
+    case OptionsAction::kHelp:
+      std::fputs(UsageText(program).c_str(), stdout);
+      return 0;
+    case OptionsAction::kVersion:
+      std::printf("%s\n", VersionText().c_str());
+      return 0;
+    case OptionsAction::kUsageError:
+      std::fprintf(stderr, "%s: %s\n%s", program.c_str(), parsed.error.c_str(), UsageText(program).c_str());
+      return kUsageExitCode;
+    case OptionsAction::kRun:
+      break;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // --help and --version answer before the toolkit starts, so they work without a display.
+  {
+    const std::vector<std::string> raw(argc > 1 ? argv + 1 : argv, argc > 1 ? argv + argc : argv);
+    const ParsedOptions early = ParseOptions(raw);
+    if (early.action == OptionsAction::kHelp || early.action == OptionsAction::kVersion) {
+      const std::string path = argc > 0 && argv[0] ? argv[0] : "corvane-programmer";
+      return Answer(early, path.substr(path.find_last_of('/') + 1));
+    }
+  }
+
+  QApplication application(argc, argv);
+
+  // The toolkit has taken its own options (-platform ...); the rest are ours.
+  QStringList arguments = QApplication::arguments();
+  arguments.removeFirst();
+  std::vector<std::string> args;
+  for (const QString& a : arguments) args.push_back(a.toStdString());
+  const ParsedOptions parsed = ParseOptions(args);
+  if (const int code = Answer(parsed, ApplicationTitle().toStdString()); code >= 0) return code;
+
+#ifdef Q_OS_UNIX
+  // Ctrl-C and the like close the window as its close box would, then end the loop, also from
+  // inside an open message box. Watched from the start, so that a signal during start-up
+  // still lets the demo remove its files.
+  TerminationSignals terminator([] {
+    QApplication::closeAllWindows();
+    QApplication::quit();
+  });
+#endif
+
+  // An exception that escapes the start-up is shown in the error box; the program then ends.
+  try {
+    return Run(parsed.options);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    QtDialogs().ShowError(nullptr, QString::fromUtf8(e.what()));
+  } catch (...) {
+    QtDialogs().ShowError(nullptr, QString());
+  }
+  return 1;
+}

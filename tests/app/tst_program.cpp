@@ -1,0 +1,95 @@
+// The corvane-programmer binary: its command line, and an orderly end on a termination signal
+// that removes the demo's files.
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+
+#include "termination_signals.h"
+
+using corvane::app::TerminationSignals;
+
+namespace {
+
+QProcessEnvironment Headless(const QString& tmp = {}) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  if (!tmp.isEmpty()) env.insert("TMPDIR", tmp);
+  return env;
+}
+
+struct Result {
+  int code = -1;
+  QString out, err;
+};
+
+Result Run(const QStringList& args) {
+  QProcess p;
+  p.setProcessEnvironment(Headless());
+  p.start(CORVANE_PROGRAMMER, args);
+  if (!p.waitForFinished(30000)) {
+    p.kill();
+    p.waitForFinished();
+  }
+  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+          QString::fromUtf8(p.readAllStandardError())};
+}
+
+}  // namespace
+
+class ProgramTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void commandLine() {
+    Result r = Run({"--version"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("Corvane Programmer 1.28\n"));
+
+    r = Run({"--help"});
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.startsWith("Usage: corvane-programmer"));
+
+    r = Run({"--speed", "fast"});
+    QCOMPARE(r.code, 64);
+    QVERIFY(r.err.contains("unknown option '--speed'"));
+    QVERIFY(r.err.contains("Usage:"));
+    QVERIFY(r.out.isEmpty());
+
+    r = Run({"--port"});
+    QCOMPARE(r.code, 64);
+  }
+
+  void signalRunsTheHandlerOnTheEventLoop() {
+    int calls = 0;
+    TerminationSignals watch([&calls] { ++calls; });
+    QVERIFY(::raise(SIGTERM) == 0);
+    QTRY_COMPARE_WITH_TIMEOUT(calls, 1, 5000);
+    QVERIFY(::raise(SIGINT) == 0);
+    QTRY_COMPARE_WITH_TIMEOUT(calls, 2, 5000);
+  }
+
+  void demoEndsInOrderOnSigterm() {
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    QProcess p;
+    p.setProcessEnvironment(Headless(tmp.path()));
+    p.start(CORVANE_PROGRAMMER, {"--demo"});
+    QVERIFY(p.waitForStarted(10000));
+    // Up once the four sample files are there.
+    auto samples = [&tmp] {
+      const QStringList dirs = QDir(tmp.path()).entryList({"corvane-programmer-*"}, QDir::Dirs);
+      return dirs.isEmpty() ? 0 : int(QDir(tmp.filePath(dirs.front())).entryList(QDir::Files).size());
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(samples(), 4, 20000);
+    p.terminate();  // SIGTERM
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    QVERIFY(QDir(tmp.path()).entryList({"corvane-programmer-*"}, QDir::Dirs).isEmpty());
+  }
+};
+
+QTEST_MAIN(ProgramTest)
+#include "tst_program.moc"
