@@ -1,0 +1,15 @@
+// The texts that only the command-line updater shows (the session's own texts are shared with
+// the window).
+#pragma once
+
+namespace corvane::cli::texts {
+
+// After a firmware question, on its own line.
+inline constexpr const char* kAnsweredYes = "Answered Yes (--yes).";
+inline constexpr const char* kAnsweredNo = "Answered No; run with --yes to answer Yes.";
+// After the update button's label, when the reported device does not offer it.
+inline constexpr const char* kNotOffered = ": not offered for the connected device.";
+// After the scan timeout in seconds.
+inline constexpr const char* kNoDeviceFound = "No device answered within the scan timeout of ";
+
+}  // namespace corvane::cli::texts

@@ -1,0 +1,124 @@
+#include "console_view.h"
+
+#include <algorithm>
+
+#include "console_texts.h"
+#include "texts.h"
+
+namespace corvane::cli {
+
+ConsoleView::ConsoleView(const ConsoleSetup& setup)
+    : out_(setup.out),
+      err_(setup.err),
+      yes_(setup.yes),
+      file_(setup.file),
+      progress_(setup.out, setup.terminal, setup.clock) {}
+
+void ConsoleView::BeginUpdate(const BlockTransfer& transfer) {
+  transfer_ = &transfer;
+  progress_.Start();
+}
+
+std::vector<Outcome> ConsoleView::TakeOutcomes() {
+  std::vector<Outcome> taken;
+  taken.swap(outcomes_);
+  return taken;
+}
+
+bool ConsoleView::Offers(Control control) const {
+  const ControlState& state = controls_.at(static_cast<std::size_t>(control));
+  return state.enabled && state.visible;
+}
+
+void ConsoleView::Message(const std::string& text) { ToErr(text); }
+
+void ConsoleView::ToOut(const std::string& line) {
+  progress_.BreakLine();
+  out_ << line << '\n';
+  out_.flush();
+}
+
+void ConsoleView::ToErr(const std::string& line) {
+  progress_.BreakLine();  // a terminal shows both streams: the progress line must end first
+  err_ << line << '\n';
+  err_.flush();
+}
+
+void ConsoleView::ClearMemo() { memo_.clear(); }
+
+void ConsoleView::AppendMemoLine(const std::string& line) { memo_.push_back(line); }
+
+void ConsoleView::SetStatus(const std::string& text) {
+  // The scan sets its texts on every 100 ms step; each is worth one line, not ten a second.
+  if (text == lastStatus_) return;
+  if (text == corvane::texts::kScanning) {
+    if (scanAnnounced_) return;
+    scanAnnounced_ = true;
+  }
+  lastStatus_ = text;
+  ToErr(text);
+}
+
+void ConsoleView::SetEnabled(Control control, bool enabled) {
+  controls_.at(static_cast<std::size_t>(control)).enabled = enabled;
+}
+
+void ConsoleView::SetVisible(Control control, bool visible) {
+  controls_.at(static_cast<std::size_t>(control)).visible = visible;
+}
+
+void ConsoleView::SetGauge(int percent) {
+  // The scan moves the gauge too; only an update's transfer is progress.
+  if (transfer_ == nullptr) return;
+  const std::uint32_t total = transfer_->BlockCount();
+  // The gauge moves right after a block has been handed to the link: NextBlock is its index.
+  const std::uint32_t sent = std::min(transfer_->NextBlock() + 1, total);
+  progress_.Show(percent, sent, total);
+}
+
+void ConsoleView::ShowNotice(const std::string& text) { ToErr(text); }
+
+BoxAnswer ConsoleView::ShowBox(const std::string& text, const std::string& caption, BoxButtons buttons) {
+  if (verdictDue_) {
+    verdictDue_ = false;
+    ToOut(text);
+    return BoxAnswer::kOk;
+  }
+  if (buttons == BoxButtons::kYesNo) {
+    ToErr(text);
+    ToErr(yes_ ? texts::kAnsweredYes : texts::kAnsweredNo);
+    return yes_ ? BoxAnswer::kYes : BoxAnswer::kNo;
+  }
+  ToErr(caption.empty() ? text : caption + ": " + text);
+  return BoxAnswer::kOk;
+}
+
+std::optional<std::string> ConsoleView::ChooseFile(const FileFilter&) { return file_; }
+
+void ConsoleView::ReportOutcome(Outcome outcome) {
+  outcomes_.push_back(outcome);
+  switch (outcome) {
+    case Outcome::kDeviceReported:
+      // The report as Memo1 holds it once complete; a later report would only break into the
+      // progress output.
+      if (!reportPrinted_) {
+        for (const std::string& line : memo_) ToOut(line);
+        reportPrinted_ = true;
+      }
+      break;
+    case Outcome::kUpdateSucceeded:
+    case Outcome::kUpdateFailed:
+      verdictDue_ = true;
+      [[fallthrough]];
+    case Outcome::kLinkDropped:
+    case Outcome::kFileRefused:
+      transfer_ = nullptr;
+      progress_.BreakLine();
+      break;
+    case Outcome::kDeviceUnsupported:
+    case Outcome::kTransferStarted:
+      break;
+  }
+}
+
+}  // namespace corvane::cli

@@ -1,0 +1,78 @@
+// The session's view on a console: the report and the progress go to standard output, boxes,
+// notices and status texts to standard error. Boxes are answered at once: the firmware questions
+// by --yes, the file dialog with the file named on the command line. The milestones the session
+// reports are kept for the driver, which acts on them once the handler has returned.
+#pragma once
+#include <array>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "block_transfer.h"
+#include "progress_printer.h"
+#include "view.h"
+
+namespace corvane::cli {
+
+struct ConsoleSetup {
+  std::ostream& out;
+  std::ostream& err;
+  bool terminal = false;  // standard output is a terminal
+  bool yes = false;       // answer Yes to the firmware questions
+  std::string file;       // what the file dialog returns
+  ProgressPrinter::Clock clock = [] { return std::chrono::steady_clock::now(); };
+};
+
+class ConsoleView : public View {
+ public:
+  explicit ConsoleView(const ConsoleSetup& setup);
+
+  // Right before an update button is pressed: the gauge shows this transfer's progress from now
+  // until its verdict, a dropped link or a refusal.
+  void BeginUpdate(const BlockTransfer& transfer);
+  // The milestones reported since the last call, in order.
+  std::vector<Outcome> TakeOutcomes();
+  // Whether the window would let the button be pressed now (shown and enabled).
+  bool Offers(Control control) const;
+  // A message of the updater itself, on standard error.
+  void Message(const std::string& text);
+
+  void ClearMemo() override;
+  void AppendMemoLine(const std::string& line) override;
+  void SetStatus(const std::string& text) override;
+  void SetBackground(Colour) override {}
+  void SetEnabled(Control control, bool enabled) override;
+  void SetVisible(Control control, bool visible) override;
+  void SetGauge(int percent) override;
+  void ShowPorts(const std::vector<std::string>&, const std::string&) override {}
+  void ShowNotice(const std::string& text) override;
+  BoxAnswer ShowBox(const std::string& text, const std::string& caption, BoxButtons buttons) override;
+  std::optional<std::string> ChooseFile(const FileFilter& filter) override;
+  void ReportOutcome(Outcome outcome) override;
+
+ private:
+  struct ControlState {
+    bool enabled;
+    bool visible;
+  };
+  void ToOut(const std::string& line);
+  void ToErr(const std::string& line);
+
+  std::ostream& out_;
+  std::ostream& err_;
+  const bool yes_;
+  const std::string file_;
+  ProgressPrinter progress_;
+  const BlockTransfer* transfer_ = nullptr;  // set while an update's progress is shown
+  std::vector<std::string> memo_;
+  std::vector<Outcome> outcomes_;
+  std::string lastStatus_;
+  bool scanAnnounced_ = false;
+  bool reportPrinted_ = false;
+  bool verdictDue_ = false;  // the next box holds the device's verdict
+  // By Control, as the window starts: CONNECT enabled, the update buttons disabled, "write data
+  // map" hidden.
+  std::array<ControlState, 3> controls_{{{true, true}, {false, true}, {false, false}}};
+};
+
+}  // namespace corvane::cli

@@ -1,0 +1,18 @@
+// The exit statuses of corvane-flash; scripts rely on these numbers.
+#pragma once
+
+namespace corvane::cli {
+
+enum class ExitStatus : int {
+  kSuccess = 0,       // the update succeeded; identify: a supported device was reported
+  kUpdateFailed = 1,  // the device reported a failed update
+  kFileRefused = 2,   // the file failed a check, or a question was answered No
+  kLinkDropped = 3,   // the device stopped answering and the retries were used up
+  kNoDevice = 4,      // no device was reported within the scan timeout
+  kUnsupported = 5,   // the device's type is not supported
+  kUsage = 64,        // bad command line (EX_USAGE)
+};
+
+constexpr int Code(ExitStatus status) { return static_cast<int>(status); }
+
+}  // namespace corvane::cli

@@ -1,0 +1,294 @@
+// corvane-flash as a script runs it: the built binary against the simulated controller on a
+// pseudo-terminal, one case per exit status, with what it prints and what the device received.
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+#include <memory>
+
+#include "mt_random.h"
+#include "packer.h"
+#include "pty_device.h"
+
+using namespace corvane;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kProcessDeadlineMs = 30000;
+
+const QStringList kModelOneReport = {
+    "Подключено устройство: Quarnel Basis", "",
+    "Версия загрузчика (bootloader):  2",   "Версия микропрограммы (firmware): 10",
+    "Верcия памяти данных (Data): 1",       "Верификация памяти программ:  OK",
+    "Верификация памяти данных:       OK",
+};
+
+struct Run {
+  int exitCode = -1;
+  bool crashed = true;
+  QStringList out;  // standard output, line by line (the last, empty piece after '\n' dropped)
+  QString err;
+};
+
+Run Flash(const QStringList& arguments) {
+  QProcess process;
+  process.start(CORVANE_FLASH_PATH, arguments);
+  Run run;
+  if (!process.waitForFinished(kProcessDeadlineMs)) {
+    process.kill();
+    process.waitForFinished();
+    return run;
+  }
+  run.crashed = process.exitStatus() != QProcess::NormalExit;
+  run.exitCode = process.exitCode();
+  run.out = QString::fromUtf8(process.readAllStandardOutput()).split('\n');
+  if (!run.out.isEmpty() && run.out.last().isEmpty()) run.out.removeLast();
+  run.err = QString::fromUtf8(process.readAllStandardError());
+  return run;
+}
+
+// A simulated controller that takes every repeated block as a resend: a host slowed down (a
+// loaded machine, the sanitizers) may resend before the answer is read, and the test files have
+// no two equal blocks in a row.
+SimConfig Controller() {
+  SimConfig config;
+  config.resendRule = ResendRule::kAlways;
+  config.randomSeed = 5;
+  return config;
+}
+
+std::vector<std::uint8_t> Image(std::size_t blocks) {
+  MersenneRandom random(static_cast<std::uint32_t>(blocks));
+  std::vector<std::uint8_t> image(blocks * 64);
+  for (auto& byte : image) byte = random.NextByte();
+  return image;
+}
+
+QString Write(const QTemporaryDir& dir, const char* name, const std::vector<std::uint8_t>& bytes) {
+  const QString path = dir.filePath(name);
+  std::ofstream(path.toStdString(), std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+// 8 header blocks and `blocks` image blocks.
+QString Firmware(const QTemporaryDir& dir, std::uint16_t type, std::uint16_t version, std::size_t blocks = 12) {
+  MersenneRandom random(1);
+  return Write(dir, "fw.sbin", PackFirmware({type, version, 0xC0FFEE01}, Image(blocks), random));
+}
+
+QString DataMap(const QTemporaryDir& dir, std::uint16_t type, std::uint16_t version) {
+  MersenneRandom random(2);
+  return Write(dir, "map.lbin", PackDataMap({type, version, 0x00ABCDEF}, Image(6), random));
+}
+
+}  // namespace
+
+class FlashToolTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<PtyController> device_;
+  std::unique_ptr<QTemporaryDir> dir_;
+
+  QString StartDevice(const SimConfig& config) {
+    device_ = std::make_unique<PtyController>(config);
+    std::string error;
+    if (!device_->Start(&error)) qFatal("pseudo-terminal: %s", error.c_str());
+    return QString::fromStdString(device_->SlavePath());
+  }
+
+ private slots:
+  void init() { dir_ = std::make_unique<QTemporaryDir>(); }
+  void cleanup() {
+    device_.reset();
+    dir_.reset();
+  }
+
+  void identifyPrintsTheReportOnly() {
+    const QString port = StartDevice(Controller());
+    const Run run = Flash({"--port", port, "identify"});
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, kModelOneReport);
+    QVERIFY(run.err.contains("The device is connected!"));
+    QVERIFY(!device_->Observe().identifyRequests.empty());
+  }
+
+  // Piped output: the report, a line at every 10 % step, the verdict; the device got every block.
+  void firmwareIsSentWithProgressLines() {
+    const QString port = StartDevice(Controller());
+    const QString file = Firmware(*dir_, 1, 11, 12);
+    const Run run = Flash({"--port", port, "firmware", file});
+    QVERIFY2(!run.crashed, qPrintable(run.err));
+    QCOMPARE(run.exitCode, 0);
+
+    QCOMPARE(run.out.mid(0, 7), kModelOneReport);
+    const QStringList progress = run.out.mid(7, 11);
+    QCOMPARE(progress.size(), 11);
+    for (int step = 0; step <= 10; ++step)
+      QVERIFY2(progress[step].startsWith(QString("%1 %  ").arg(step * 10)), qPrintable(progress[step]));
+    QVERIFY2(progress.first().contains(" 1/20 blocks"), qPrintable(progress.first()));
+    QVERIFY2(progress.last().contains(" 20/20 blocks"), qPrintable(progress.last()));
+    QCOMPARE(run.out.mid(18), QStringList{"Firmware update completed successfully!"});
+
+    const SimObservations seen = device_->Observe();
+    QCOMPARE(seen.blocks.size(), std::size_t{20});
+    QVERIFY(seen.endFrame && seen.endFrame->crcOk);
+    QCOMPARE(seen.endFrame->type, std::uint16_t{0xDA06});
+    QCOMPARE(seen.endFrame->closingValue, std::uint32_t{0xC0FFEE01});
+  }
+
+  void dataMapIsSent() {
+    const QString port = StartDevice(Controller());
+    const Run run = Flash({"--port", port, "data-map", DataMap(*dir_, 1, 1)});
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out.last(), QString("Обновление карты данных успешно завершено!"));
+    QVERIFY(device_->Observe().endFrame);
+    QCOMPARE(device_->Observe().endFrame->closingValue, std::uint32_t{0x00ABCDEF});
+  }
+
+  void failedVerdictExitsOne_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("verdict");
+    QTest::newRow("firmware") << "firmware"
+                              << "Firmware update failure";
+    QTest::newRow("data map") << "data-map"
+                              << "Провал обновления  карты данных , сбросьте устройство (откл./вкл. питание) и "
+                                 "попробуйте снова!";
+  }
+  void failedVerdictExitsOne() {
+    QFETCH(QString, command);
+    QFETCH(QString, verdict);
+    SimConfig config = Controller();
+    config.verdict = 0;
+    const QString port = StartDevice(config);
+    const QString file = command == "firmware" ? Firmware(*dir_, 1, 11) : DataMap(*dir_, 1, 1);
+    const Run run = Flash({"--port", port, command, file});
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out.last(), verdict);
+  }
+
+  // Every refusal exits 2 before a block is sent, with the box's text on standard error.
+  void refusedFilesExitTwo_data() {
+    QTest::addColumn<QStringList>("arguments");  // after --port PORT; FW/MAP stand for the files
+    QTest::addColumn<std::uint16_t>("deviceType");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("firmware for another device")
+        << QStringList{"firmware", "WRONG"} << std::uint16_t{1} << " The firmware is not designed for this device! ";
+    QTest::newRow("same version, not confirmed") << QStringList{"firmware", "SAME"} << std::uint16_t{1}
+                                                 << "In the device already offered firmware version, want to continue?";
+    QTest::newRow("older version, not confirmed")
+        << QStringList{"firmware", "OLDER"} << std::uint16_t{1}
+        << "The device has a newer version of the firmware, you want to record the previous?";
+    QTest::newRow("firmware not whole blocks")
+        << QStringList{"firmware", "BROKEN"} << std::uint16_t{1} << "The firmware file is corrupted!";
+    QTest::newRow("firmware file missing")
+        << QStringList{"firmware", "MISSING"} << std::uint16_t{1} << "The firmware file is corrupted!";
+    QTest::newRow("data map of another version")
+        << QStringList{"data-map", "MAP9"} << std::uint16_t{1}
+        << "Версия предлагаемой карты данных не совместима с версией прошивки устройства.";
+    QTest::newRow("model without data map") << QStringList{"data-map", "MAP3"} << std::uint16_t{3}
+                                            << "write data map: not offered for the connected device.";
+  }
+  void refusedFilesExitTwo() {
+    QFETCH(QStringList, arguments);
+    QFETCH(std::uint16_t, deviceType);
+    QFETCH(QString, message);
+    SimConfig config = Controller();
+    config.typeWord = deviceType;
+    const QString port = StartDevice(config);
+
+    QString& file = arguments[1];
+    if (file == "WRONG") file = Firmware(*dir_, 2, 11);
+    if (file == "SAME") file = Firmware(*dir_, 1, 10);
+    if (file == "OLDER") file = Firmware(*dir_, 1, 9);
+    if (file == "BROKEN") file = Write(*dir_, "broken.sbin", std::vector<std::uint8_t>(64 * 10 + 1, 0x11));
+    if (file == "MISSING") file = dir_->filePath("missing.sbin");
+    if (file == "MAP9") file = DataMap(*dir_, 1, 9);
+    if (file == "MAP3") file = DataMap(*dir_, 3, 1);
+
+    const Run run = Flash(QStringList{"--port", port} + arguments);
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QCOMPARE(run.out.size(), deviceType == 1 ? 7 : 5);  // the report, nothing after it
+    QVERIFY(device_->Observe().blocks.empty());
+  }
+
+  void yesAnswersTheQuestion() {
+    const QString port = StartDevice(Controller());
+    const Run run = Flash({"--port", port, "--yes", "firmware", Firmware(*dir_, 1, 9)});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.err.contains("The device has a newer version of the firmware, you want to record the previous?"));
+    QCOMPARE(run.out.last(), QString("Firmware update completed successfully!"));
+  }
+
+  void deviceSilentMidTransferExitsThree() {
+    SimConfig config = Controller();
+    config.blockIntervalMs = 30;  // six expiries of 30 ms drop the link
+    config.faults.silentAfterBlocks = 5;
+    const QString port = StartDevice(config);
+    const Run run = Flash({"--port", port, "firmware", Firmware(*dir_, 1, 11)});
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY2(run.err.contains("Произведено 5 попыток коммуникации, связь прервана!"), qPrintable(run.err));
+    QVERIFY(run.out.size() > 7);
+    QVERIFY(run.out.last().contains(" %  "));  // progress stopped short; no verdict
+    QVERIFY(!run.out.last().startsWith("100 %"));
+  }
+
+  // A silent device and a path that cannot be opened: the scan ends at its timeout.
+  void silentScanEndsAtTheTimeout() {
+    SimConfig config = Controller();
+    config.faults.silent = true;
+    const QString port = StartDevice(config);
+    QElapsedTimer clock;
+    clock.start();
+    const Run run =
+        Flash({"--scan-timeout", "0.4", "--port", port, "--port", dir_->filePath("no-such-port"), "identify"});
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, 4);
+    QVERIFY(clock.elapsed() >= 400);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY(run.err.contains("Не удалось открыть порт"));
+    // Both ports were tried.
+    QVERIFY(!device_->Observe().identifyRequests.empty());
+  }
+
+  void unsupportedDeviceExitsFive() {
+    SimConfig config = Controller();
+    config.typeWord = 0x8011;
+    const QString port = StartDevice(config);
+    const Run run = Flash({"--port", port, "firmware", Firmware(*dir_, 0x11, 1)});
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, 5);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY(run.err.contains("Тип подключенного прибора не поддерживается программатором, обновите ПО!"));
+    QVERIFY(device_->Observe().blocks.empty());
+  }
+
+  void usageErrorExitsSixtyFour() {
+    const Run run = Flash({"--scan-timeout", "ten", "identify"});
+    QCOMPARE(run.exitCode, 64);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY(run.err.contains("Usage:"));
+  }
+
+  void helpAndVersion() {
+    const Run help = Flash({"--help"});
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY(help.out.contains("  corvane-flash [--port PATH]... [--scan-timeout SEC] [--yes] firmware FILE.sbin"));
+    const Run version = Flash({"--version"});
+    QCOMPARE(version.exitCode, 0);
+    QCOMPARE(version.out.size(), 1);
+    QVERIFY(version.out.first().startsWith("corvane-flash "));
+  }
+};
+
+QTEST_GUILESS_MAIN(FlashToolTest)
+#include "flash_tool_test.moc"
