@@ -159,6 +159,32 @@ class WindowEndToEndTest : public QObject {
     QVERIFY(r.link.IsOpen());
   }
 
+  // Closing the window mid-transfer closes the port and stops Timer2, with no box and no sound.
+  void closingDuringTransfer() {
+    Rig r;
+    QVERIFY(r.Connect());
+    r.dialogs.files = {r.Sample("firmware-42-same.sbin")};
+    // The close comes from the event loop between two blocks, as a click on the close box would.
+    bool closeQueued = false;
+    QObject::connect(r.window.ProgressGauge(), &QProgressBar::valueChanged, &r.window, [&](int v) {
+      if (v >= 20 && !closeQueued) {
+        closeQueued = true;
+        QMetaObject::invokeMethod(&r.window, &QWidget::close, Qt::QueuedConnection);
+      }
+    });
+    QTest::mouseClick(r.window.UpdateFirmwareButton(), Qt::LeftButton);  // "same version?" Yes
+    QVERIFY(WaitUntil([&r] { return !r.window.isVisible(); }));
+    QVERIFY(!r.link.IsOpen());
+    QVERIFY(!r.app.responseTimer().IsActive());
+    QCOMPARE(r.dialogs.boxes.size(), std::size_t(1));  // only the question
+    const SimObservations seen = r.demo.Device().Observe();
+    QVERIFY(!seen.endFrame.has_value());
+    QVERIFY(seen.blocks.size() < std::size_t(QFileInfo(r.Sample("firmware-42-same.sbin")).size() / 64));
+    QSignalSpy ticks(&r.app.soundTimer().Qt(), &QTimer::timeout);
+    QVERIFY(WaitUntil([&ticks] { return ticks.count() >= 2; }));
+    QVERIFY(r.sound.played.empty());
+  }
+
   void dataMapUpdate() {
     Rig r;
     QVERIFY(r.Connect());
