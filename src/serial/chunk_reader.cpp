@@ -2,6 +2,8 @@
 
 #include <QIODevice>
 
+#include "timing_probe.h"
+
 namespace corvane {
 
 ChunkReader::ChunkReader(QIODevice& device, std::shared_ptr<HandOver> handOver,
@@ -19,6 +21,8 @@ void ChunkReader::TakeChunk() {
   if (handOver_->Cancelled()) return Stop();
   std::uint8_t* const chunk = handOver_->Buffer();
   const qint64 length = device_.read(reinterpret_cast<char*>(chunk), static_cast<qint64>(kRxBufferSize));
+  if (TimingProbe* probe = CurrentTimingProbe(); probe && length > 0)
+    probe->ChunkRead(chunk, static_cast<std::size_t>(length));
   if (length > 0 && CheckFrame(chunk, static_cast<std::uint16_t>(length))) {
     frameReceived_->Raise();
     if (!handOver_->Offer(static_cast<std::size_t>(length))) return Stop();

@@ -1,6 +1,7 @@
 #include "port_session.h"
 
 #include "chunk_reader.h"
+#include "timing_probe.h"
 
 namespace corvane {
 
@@ -56,6 +57,8 @@ void PortSession::Write(const QByteArray& bytes) {
   if (queued > 0) unconfirmedBytes_ += queued;
   // An idle port writes at once; a busy one takes the new bytes after the old as it drains.
   if (!busy && port_.isOpen()) port_.flush();
+  if (TimingProbe* probe = CurrentTimingProbe(); probe && queued > 0)
+    probe->WriteIssued(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(queued));
 }
 
 bool PortSession::WriteInProgress() const {
