@@ -23,8 +23,7 @@ AppController::AppController(MainWindow& window, const AppParts& parts)
   connect(window.DisconnectButton(), &QPushButton::clicked, this, [this, s] { Guarded([s] { s->Disconnect(); }); });
   connect(window.UpdateFirmwareButton(), &QPushButton::clicked, this,
           [this, s] { Guarded([s] { s->UpdateFirmware(); }); });
-  connect(window.WriteDataMapButton(), &QPushButton::clicked, this,
-          [this, s] { Guarded([s] { s->WriteDataMap(); }); });
+  connect(window.WriteDataMapButton(), &QPushButton::clicked, this, [this, s] { Guarded([s] { s->WriteDataMap(); }); });
   connect(&timer1_.Qt(), &QTimer::timeout, this, [this, s] { Guarded([s] { s->ScanTimerFired(); }); });
   connect(&timer2_.Qt(), &QTimer::timeout, this, [this, s] { Guarded([s] { s->ResponseTimerFired(); }); });
   connect(&timer3_.Qt(), &QTimer::timeout, this, [this, s] { Guarded([s] { s->SoundTimerFired(); }); });

@@ -1,9 +1,9 @@
+#include "dialogs.h"
+
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-
-#include "dialogs.h"
 
 namespace corvane::app {
 

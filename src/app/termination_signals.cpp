@@ -1,10 +1,11 @@
 #include "termination_signals.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QSocketNotifier>
 #include <csignal>
 #include <stdexcept>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace corvane::app {
 

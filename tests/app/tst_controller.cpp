@@ -8,10 +8,8 @@
 #include <stdexcept>
 
 #include "app_controller.h"
-#include "device_frames.h"
 #include "fakes.h"
 #include "gauge.h"
-#include "mt_random.h"
 #include "main_window.h"
 #include "scripted_dialogs.h"
 
@@ -41,8 +39,6 @@ struct Rig {
     app = std::make_unique<AppController>(window, AppParts{link, ports, sound, dialogs, random});
     window.show();
   }
-  void Feed(const Bytes& frame) { app->OnFrame(frame.data(), frame.size()); }
-  void Feed(const Frame& frame) { app->OnFrame(frame.data(), frame.size()); }
 };
 
 // A link whose ClosePort throws, to reach the last-resort guard.
@@ -96,82 +92,6 @@ class ControllerTest : public QObject {
     QCOMPARE(r.window.ProgressGauge()->value(), 0);
     QVERIFY(r.window.ConnectButton()->isEnabled());
     QVERIFY(!r.link.open);
-  }
-
-  void identificationReachesTheWindow() {
-    Rig r;
-    SimConfig model1;
-    model1.typeWord = 1;
-    model1.bootloaderVersion = 3;
-    model1.firmwareVersion = 42;
-    model1.dataVersion = 3;
-    MersenneRandom random(7);
-    r.Feed(BuildIdentifyReply(model1, false, random));
-    QCOMPARE(r.window.Memo()->toPlainText(),
-             QString("Подключено устройство: Quarnel Basis\n\n"
-                     "Версия загрузчика (bootloader):  3\n"
-                     "Версия микропрограммы (firmware): 42\n"
-                     "Верcия памяти данных (Data): 3\n"
-                     "Верификация памяти программ:  OK\n"
-                     "Верификация памяти данных:       OK"));
-    QCOMPARE(r.window.Background(), QColor(169, 234, 159));
-    QVERIFY(!r.window.ConnectButton()->isEnabled());
-    QVERIFY(r.window.UpdateFirmwareButton()->isEnabled());
-    QVERIFY(r.window.WriteDataMapButton()->isEnabled());
-    QVERIFY(r.window.WriteDataMapButton()->isVisible());
-
-    SimConfig marked = model1;
-    marked.typeWord = 0x8002;
-    r.Feed(BuildIdentifyReply(marked, false, random));
-    QCOMPARE(r.window.Background(), QColor(255, 0, 0));
-    QVERIFY(!r.window.WriteDataMapButton()->isVisible());
-  }
-
-  // The verdict's box is shown while the sound flag is up; Timer3 then plays the file once.
-  void firmwareVerdictShowsItsBoxAndPlaysItsSound() {
-    Rig r;
-    r.Feed(BuildResult(0xDA07, 1, 16, 0));
-    QCOMPARE(r.dialogs.boxes.size(), std::size_t(1));
-    QCOMPARE(r.dialogs.boxes[0].text, QString("Firmware update completed successfully!"));
-    QCOMPARE(r.dialogs.boxes[0].caption, QString("ОК"));
-    QCOMPARE(r.window.StatusLine()->currentMessage(), QString("device disconnected."));
-    QTRY_COMPARE_WITH_TIMEOUT(r.sound.played.size(), std::size_t(1), 5000);
-    QCOMPARE(r.sound.played[0], std::string("voice//update_is_ready.wav"));
-
-    r.Feed(BuildResult(0xDA07, 0, 16, 1));
-    QCOMPARE(r.dialogs.boxes.back().text, QString("Firmware update failure"));
-    QCOMPARE(r.dialogs.boxes.back().caption, QString("ERROR"));
-    QTRY_COMPARE_WITH_TIMEOUT(r.sound.played.size(), std::size_t(2), 5000);
-    QCOMPARE(r.sound.played[1], std::string("voice//update_failed.wav"));
-  }
-
-  void updateButtonsOpenTheFileDialog() {
-    Rig r;
-    SimConfig model1;
-    MersenneRandom random(3);
-    r.Feed(BuildIdentifyReply(model1, false, random));
-    r.app->view().SetStartFolder("/tmp");
-    QTest::mouseClick(r.window.UpdateFirmwareButton(), Qt::LeftButton);
-    QCOMPARE(r.dialogs.fileRequests.size(), std::size_t(1));
-    QCOMPARE(r.dialogs.fileRequests[0].filter, QString("binary file SBIN (*.sbin)"));
-    QCOMPARE(r.dialogs.fileRequests[0].folder, QString("/tmp"));
-    QTest::mouseClick(r.window.WriteDataMapButton(), Qt::LeftButton);
-    QCOMPARE(r.dialogs.fileRequests.size(), std::size_t(2));
-    QCOMPARE(r.dialogs.fileRequests[1].filter, QString("карта данных LBIN (*.lbin)"));
-    QCOMPARE(r.dialogs.fileRequests[1].suffix, QString("lbin"));
-  }
-
-  void closingTheWindowClosesThePort() {
-    Rig r;
-    r.link.duringWait = [&r] { r.link.frameReceived = true; };  // the first port answers
-    QTest::mouseClick(r.window.ConnectButton(), Qt::LeftButton);
-    QVERIFY(r.link.open);
-    QCOMPARE(r.window.StatusLine()->currentMessage(), QString("The device is connected!"));
-    r.app->responseTimer().Start(200);
-    r.window.close();
-    QVERIFY(!r.link.open);
-    QVERIFY(!r.app->responseTimer().IsActive());
-    QVERIFY(r.log.Find("link.close") >= 0);
   }
 
   // Even an exception that the logic's own guard cannot show is caught before it reaches the

@@ -79,8 +79,7 @@ class SoundTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(player.findChildren<QSoundEffect*>().size(), qsizetype(1), 10000);
     QSoundEffect* effect = player.findChildren<QSoundEffect*>().front();
     QVERIFY(effect->source().toLocalFile().endsWith("/voice/update_failed.wav"));
-    QTRY_VERIFY_WITH_TIMEOUT(effect->status() == QSoundEffect::Ready || effect->status() == QSoundEffect::Error,
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(effect->status() == QSoundEffect::Ready || effect->status() == QSoundEffect::Error, 10000);
     QCOMPARE(effect->status(), QSoundEffect::Ready);
     QCOMPARE(beeps, 0);
   }

@@ -36,10 +36,14 @@ class WindowTest : public QObject {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<bool>("enabled");
-    QTest::newRow("Button1") << "Button1" << "CONNECT" << QRect(12, 128, 147, 25) << true;
-    QTest::newRow("Button3") << "Button3" << "DISCONNECT" << QRect(166, 128, 149, 25) << true;
-    QTest::newRow("Button2") << "Button2" << "update firmware" << QRect(28, 158, 275, 25) << false;
-    QTest::newRow("Button4") << "Button4" << "write data map" << QRect(28, 188, 275, 25) << false;
+    QTest::newRow("Button1") << "Button1"
+                             << "CONNECT" << QRect(12, 128, 147, 25) << true;
+    QTest::newRow("Button3") << "Button3"
+                             << "DISCONNECT" << QRect(166, 128, 149, 25) << true;
+    QTest::newRow("Button2") << "Button2"
+                             << "update firmware" << QRect(28, 158, 275, 25) << false;
+    QTest::newRow("Button4") << "Button4"
+                             << "write data map" << QRect(28, 188, 275, 25) << false;
   }
   void controlsAtTheirPlacesWithTheirTexts() {
     QFETCH(QString, name);
@@ -120,9 +124,9 @@ class WindowTest : public QObject {
     g.SetPercent(50);
     const QImage img = g.grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QRgb navy = qRgb(0, 0, 128), white = qRgb(255, 255, 255);
-    QCOMPARE(img.pixel(0, 8), qRgb(0, 0, 0));    // border
-    QCOMPARE(img.pixel(5, 2), navy);               // bar, left
-    QCOMPARE(img.pixel(320, 2), white);            // background, right
+    QCOMPARE(img.pixel(0, 8), qRgb(0, 0, 0));  // border
+    QCOMPARE(img.pixel(5, 2), navy);           // bar, left
+    QCOMPARE(img.pixel(320, 2), white);        // background, right
     if (QFontDatabase::families().isEmpty()) QSKIP("no fonts to draw the text with");
     const int half = 1 + (331 * 50) / 100;
     int whiteInBar = 0, navyInBack = 0;
