@@ -27,7 +27,10 @@ AppController::AppController(MainWindow& window, const AppParts& parts)
   connect(&timer1_.Qt(), &QTimer::timeout, this, [this, s] { Guarded([s] { s->ScanTimerFired(); }); });
   connect(&timer2_.Qt(), &QTimer::timeout, this, [this, s] { Guarded([s] { s->ResponseTimerFired(); }); });
   connect(&timer3_.Qt(), &QTimer::timeout, this, [this, s] { Guarded([s] { s->SoundTimerFired(); }); });
-  connect(&window, &MainWindow::closing, this, [this, s] { Guarded([s] { s->FormClose(); }); });
+  connect(&window, &MainWindow::closing, this, [this, s] {
+    closed_ = true;
+    Guarded([s] { s->FormClose(); });
+  });
 
   Guarded([s] { s->FormCreate(); });
   timer3_.Start(kSoundTimerMs);
@@ -40,6 +43,8 @@ AppController::~AppController() {
 }
 
 void AppController::OnFrame(const std::uint8_t* frame, std::size_t length) {
+  // A frame the link handed over before the window closed would restart Timer2 and the transfer.
+  if (closed_) return;
   Guarded([this, frame, length] { session_->OnFrame(frame, length); });
 }
 

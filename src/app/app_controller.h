@@ -41,7 +41,7 @@ class AppController : public QObject, public FrameSink {
   QtTimer& responseTimer() { return timer2_; }
   QtTimer& soundTimer() { return timer3_; }
 
-  // A checked frame from the link, on the window thread.
+  // A checked frame from the link, on the window thread; none is taken once the window closed.
   void OnFrame(const std::uint8_t* frame, std::size_t length) override;
 
  private:
@@ -54,6 +54,7 @@ class AppController : public QObject, public FrameSink {
   QtTimer timer2_;
   QtTimer timer3_;
   std::unique_ptr<Session> session_;
+  bool closed_ = false;
 };
 
 }  // namespace corvane::app

@@ -94,6 +94,18 @@ class ControllerTest : public QObject {
     QVERIFY(!r.link.open);
   }
 
+  // After the window has closed, a frame still on its way changes nothing.
+  void noFrameAfterClose() {
+    Rig r;
+    r.link.duringWait = [&r] { r.link.frameReceived = true; };
+    QTest::mouseClick(r.window.ConnectButton(), Qt::LeftButton);
+    r.window.close();
+    QVERIFY(!r.link.open);
+    const std::uint8_t blockRequest[16] = {0xDA, 0x04, 0, 1, 0x03, 0xE8};  // interval 1000 ms
+    r.app->OnFrame(blockRequest, sizeof blockRequest);
+    QVERIFY(!r.app->responseTimer().IsActive());  // a BlockRequest would have started it
+  }
+
   // Even an exception that the logic's own guard cannot show is caught before it reaches the
   // event loop, and goes to the error box.
   void escapingExceptionGoesToTheErrorBox() {
