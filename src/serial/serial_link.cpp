@@ -1,5 +1,6 @@
 #include "serial_link.h"
 
+#include <QPointer>
 #include <algorithm>
 
 #include "link_thread.h"
@@ -33,7 +34,14 @@ OpenResult SerialLink::OpenPort(const std::string& name) {
     return result;
   }
   LinkThread* const raw = thread.get();
-  connect(raw, &QThread::finished, this, [this, raw] { Reap(raw); }, Qt::QueuedConnection);
+  // By the time this arrives the thread may have been waited for and deleted by a later open,
+  // and its address reused by the open port's thread: only a thread still here is reaped.
+  connect(
+      raw, &QThread::finished, this,
+      [this, finished = QPointer<LinkThread>(raw)] {
+        if (finished) Reap(finished);
+      },
+      Qt::QueuedConnection);
   threads_.push_back(std::move(thread));
   open_ = raw;
   handOver_ = std::move(handOver);

@@ -207,6 +207,17 @@ class SerialLinkTest : public QObject {
     QVERIFY(rig.pty.Read(1, 50).empty());
   }
 
+  void aReopenedPortKeepsWorking() {
+    Rig rig;
+    QCOMPARE(rig.Open(), OpenResult::kOk);
+    QVERIFY(rig.Marker(30));
+    rig.link.ClosePort();
+    QCOMPARE(rig.Open(), OpenResult::kOk);  // the closed port's thread may still be ending
+    QVERIFY(rig.Marker(31));
+    QCOMPARE(rig.Open(), OpenResult::kOk);  // opening closes first
+    QVERIFY(rig.Marker(32));
+  }
+
   void openFailures() {
     SerialLink link;
     QCOMPARE(link.OpenPort("/dev/corvane-no-such-port"), OpenResult::kOpenFailed);
