@@ -3,8 +3,9 @@
 // The link thread fills the buffer, puts the chunk out for dispatch and waits until the window
 // thread has dispatched it, so chunks are dispatched one at a time and in arrival order. Closing
 // the port cancels the hand-over: the link thread stops waiting at once and takes no further
-// chunk, while a chunk already out is still dispatched. Both threads own the hand-over, since
-// either may finish with it first.
+// chunk. A chunk already out still comes to Dispatch on the window thread, which can tell from
+// Cancelled() that its port has gone. Both threads own the hand-over, since either may finish
+// with it first.
 #pragma once
 #include <array>
 #include <condition_variable>
