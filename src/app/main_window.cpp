@@ -35,10 +35,10 @@ MainWindow::MainWindow(QWidget* parent)
   setFixedSize(kClientWidth, kClientHeight);
   setAutoFillBackground(true);
 
-  QFont designed(QStringLiteral("MS Sans Serif"));
-  designed.setStyleHint(QFont::SansSerif);
-  designed.setPixelSize(11);
-  setFont(designed);
+  QFont windowFont(QStringLiteral("MS Sans Serif"));
+  windowFont.setStyleHint(QFont::SansSerif);
+  windowFont.setPixelSize(11);
+  setFont(windowFont);
 
   // Created in tab order.
   button1_ = MakeButton(this, "Button1", texts::kConnect, QRect(12, 128, 147, 25));
@@ -78,11 +78,11 @@ MainWindow::MainWindow(QWidget* parent)
 
   SetBackground(buttonFace_);
 
-  // The designed place on screen, when the screen is large enough to hold the window there.
-  const QPoint designedPlace(881, 131);
+  // The window's usual place on screen, when the screen is large enough to hold the window there.
+  const QPoint usualPlace(881, 131);
   if (const QScreen* screen = QGuiApplication::primaryScreen();
-      screen && screen->availableGeometry().contains(QRect(designedPlace, size()))) {
-    move(designedPlace);
+      screen && screen->availableGeometry().contains(QRect(usualPlace, size()))) {
+    move(usualPlace);
   }
 }
 

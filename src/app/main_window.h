@@ -1,5 +1,5 @@
 // The main window (Form1): a fixed-size dialog-like window holding the controls at their
-// designed places. It shows what it is told and reports clicks and its closing; the logic
+// fixed places. It shows what it is told and reports clicks and its closing; the logic
 // lives elsewhere.
 #pragma once
 #include <QColor>
