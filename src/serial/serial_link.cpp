@@ -18,9 +18,10 @@ SerialLink::~SerialLink() {
 OpenResult SerialLink::OpenPort(const std::string& name) {
   ClosePort();
   // Threads of closed ports are at most closing them (none waits for a dispatch any more); let
-  // them finish, so that a port just closed can be opened again at once.
+  // them finish, so that a port just closed can be opened again at once. Each is still freed by
+  // its own queued Reap: freeing it here would let a new thread take its address, and that Reap
+  // would then wait for the new thread.
   for (const auto& ending : threads_) ending->wait();
-  threads_.clear();
   auto handOver = std::make_shared<HandOver>();
   // Runs on the link thread: queue the dispatch to this object, i.e. to the window thread. The
   // queued call holds the hand-over, so it stays valid however the link thread ends meanwhile.
@@ -62,8 +63,10 @@ void SerialLink::Send(const std::uint8_t* data, std::size_t length) {
 }
 
 void SerialLink::Dispatch(HandOver& handOver) {
-  handOver.Dispatch([this](const std::uint8_t* frame, std::size_t length) {
-    if (sink_) sink_->OnFrame(frame, length);
+  handOver.Dispatch([this, &handOver](const std::uint8_t* frame, std::size_t length) {
+    // A chunk handed over before its port was closed (DISCONNECT, or a scan step that gave up
+    // on the port) would report a device on a port that is no longer open: drop it.
+    if (sink_ && !handOver.Cancelled()) sink_->OnFrame(frame, length);
   });
 }
 

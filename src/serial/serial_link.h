@@ -37,6 +37,7 @@ class SerialLink : public QObject, public Link {
   // `name` is a path (opened as given) or a device name under /dev. Blocks until the port is
   // open on its link thread or the open failed.
   OpenResult OpenPort(const std::string& name) override;
+  // A chunk handed over and not yet dispatched is dropped.
   void ClosePort() override;
   bool IsOpen() const override { return open_ != nullptr; }
   void Send(const std::uint8_t* data, std::size_t length) override;
