@@ -1,0 +1,278 @@
+// CONNECT and DISCONNECT in the real window over the real serial link, against simulated
+// controllers on pseudo-terminals: which port is found, what a lost, damaged, doubled or missing
+// answer does, and that neither a vanished device nor many connections cost CPU, threads or
+// descriptors.
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "gauge.h"
+#include "window_rig.h"
+
+using namespace corvane;
+using namespace corvane::e2e;
+
+namespace {
+
+const QString kConnected = "The device is connected!";
+const QString kDropped = "Произведено 5 попыток коммуникации, связь прервана!";
+const QString kModelOneReport =
+    "Подключено устройство: Quarnel Basis\n"
+    "\n"
+    "Версия загрузчика (bootloader):  5\n"
+    "Версия микропрограммы (firmware): 42\n"
+    "Верcия памяти данных (Data): 3\n"  // Latin "c" in the first word
+    "Верификация памяти программ:  OK\n"
+    "Верификация памяти данных:       Пусто либо повреждение";
+const QColor kLightGreen(169, 234, 159);
+
+std::size_t IdentifyRequests(const PtyController& device) { return device.Observe().identifyRequests.size(); }
+
+bool ThreadsBackTo(int count) {
+  return WaitFor([count] { return ThreadCount() == count; }, 20s);
+}
+
+}  // namespace
+
+class ConnectEndToEndTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // The tests keep using the window after closing it, as the program never does.
+  void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+
+  void findsTheDeviceOnTheSecondPortAndStartsThereNextTime() {
+    std::string error;
+    auto device = StartDevice(ModelOne(), &error);
+    SimConfig quiet = ModelOne();
+    quiet.faults.silent = true;
+    auto silent = StartDevice(quiet, &error);
+    QVERIFY2(device && silent, error.c_str());
+    QTemporaryDir dir;
+    WindowRig r({dir.filePath("missing").toStdString(), device->SlavePath(), silent->SlavePath()});
+
+    r.Click(r.window.ConnectButton());
+    QCOMPARE(r.Status(), QString("Не удалось открыть порт"));  // the first port, tried at once
+    QVERIFY(WaitFor([&] { return r.Memo() == kModelOneReport; }));
+    QCOMPARE(r.Status(), kConnected);
+    QCOMPARE(r.window.Background(), kLightGreen);
+    QVERIFY(!r.window.ConnectButton()->isEnabled());
+    QVERIFY(r.window.UpdateFirmwareButton()->isEnabled());
+    QVERIFY(r.window.WriteDataMapButton()->isVisible());
+    QVERIFY(r.window.WriteDataMapButton()->isEnabled());
+    QCOMPARE(r.window.ProgressGauge()->value(), 0);
+    QVERIFY(!r.app.responseTimer().IsActive());
+    QCOMPARE(IdentifyRequests(*device), std::size_t{1});
+
+    r.Click(r.window.DisconnectButton());
+    QVERIFY(r.Disconnected());
+    QCOMPARE(r.Status(), QString("device disconnected."));
+
+    // The port that answered last is the one the click's own step opens.
+    r.Click(r.window.ConnectButton());
+    QCOMPARE(r.window.PortList()->currentText(), QString::fromStdString(device->SlavePath()));
+    QVERIFY(WaitFor([&] { return r.Memo() == kModelOneReport; }));
+    QCOMPARE(r.Status(), kConnected);
+    QVERIFY(IdentifyRequests(*device) >= 2);
+  }
+
+  // A silent port alone never uses up the retries: each scan step sends a new request, which
+  // re-arms the response timer. Once the port cannot be opened any more, the request of the last
+  // step runs out its retries and the scan ends.
+  void silentDeviceIsScannedUntilItsPortGoesThenTheLinkDrops() {
+    SimConfig quiet = ModelOne();
+    quiet.faults.silent = true;
+    std::string error;
+    auto silent = StartDevice(quiet, &error);
+    QVERIFY2(silent, error.c_str());
+    // The port under a name of its own, which can be taken away as a pulled adapter's is (a
+    // pseudo-terminal's own number would soon be reused).
+    QTemporaryDir dir;
+    const QString port = dir.filePath("ttySilent");
+    QVERIFY(QFile::link(QString::fromStdString(silent->SlavePath()), port));
+    WindowRig r({port.toStdString()});
+
+    r.Click(r.window.ConnectButton());
+    // Twenty steps, two seconds: well beyond the 1.2 s in which one request runs out of retries.
+    QVERIFY(WaitFor([&] { return IdentifyRequests(*silent) >= 20; }));
+    QCOMPARE(r.Status(), QString(" Идет сканирование портов "));
+    QVERIFY(r.app.scanTimer().IsActive());
+    QCOMPARE(r.window.Background(), r.window.ButtonFace());
+    QVERIFY(r.Memo().isEmpty());
+
+    QVERIFY(QFile::remove(port));  // the port is gone: no step can open it
+    QVERIFY(WaitFor([&] { return r.Status() == kDropped; }));
+    QVERIFY(r.Disconnected());
+    QVERIFY(!r.app.scanTimer().IsActive());
+    QVERIFY(!r.app.responseTimer().IsActive());
+    QVERIFY(r.dialogs.boxes.empty());
+  }
+
+  // A record with a wrong CRC: the device counts as found, but nothing is reported and nothing is
+  // resent. CONNECT again closes the port it holds before scanning, losing no link thread.
+  void badRecordCrcIsFoundButNotReported() {
+    SimConfig config = ModelOne();
+    config.faults.badRecordCrc = true;
+    std::string error;
+    auto device = StartDevice(config, &error);
+    QVERIFY2(device, error.c_str());
+    WindowRig r({device->SlavePath()});
+    const int threads = ThreadCount();
+
+    r.Click(r.window.ConnectButton());
+    QVERIFY(WaitFor([&] { return r.Status() == kConnected && r.sink.frames >= 1; }));
+    const std::size_t requests = IdentifyRequests(*device);
+    QSignalSpy ticks(&r.app.scanTimer().Qt(), &QTimer::timeout);
+    QVERIFY(WaitFor([&] { return ticks.count() >= 3; }));  // the scan is done: its ticks do nothing
+    QVERIFY(r.Memo().isEmpty());
+    QCOMPARE(r.window.Background(), r.window.ButtonFace());
+    QVERIFY(r.window.ConnectButton()->isEnabled());
+    QVERIFY(!r.window.UpdateFirmwareButton()->isEnabled());
+    QVERIFY(!r.window.WriteDataMapButton()->isEnabled());
+    QVERIFY(!r.app.responseTimer().IsActive());
+    QVERIFY(r.link.IsOpen());
+    QCOMPARE(IdentifyRequests(*device), requests);
+    QVERIFY(ThreadsBackTo(threads + 1));
+
+    r.Click(r.window.ConnectButton());
+    QVERIFY(WaitFor([&] { return r.Status() == kConnected; }));
+    QVERIFY(IdentifyRequests(*device) > requests);
+    QVERIFY(ThreadsBackTo(threads + 1));
+    QVERIFY(r.Memo().isEmpty());
+  }
+
+  // Each read is judged alone: a reply that arrives in two halves is lost, and the next
+  // request's whole reply is reported.
+  void splitReplyIsLostAndTheNextRequestFindsTheDevice() {
+    SimConfig config = ModelOne();
+    config.faults.splitReply = true;
+    std::string error;
+    auto device = StartDevice(config, &error);
+    QVERIFY2(device, error.c_str());
+    WindowRig r({device->SlavePath()});
+
+    r.Click(r.window.ConnectButton());
+    QVERIFY(WaitFor([&] { return IdentifyRequests(*device) >= 1; }));
+    config.faults.splitReply = false;
+    device->SetConfig(config);
+    QVERIFY(WaitFor([&] { return r.Memo() == kModelOneReport; }));
+    QCOMPARE(r.Status(), kConnected);
+    QCOMPARE(r.sink.frames, std::size_t{1});  // neither half was taken for a frame
+    QVERIFY(IdentifyRequests(*device) >= 2);
+  }
+
+  // A read holding two frames: only the first is dispatched.
+  void onlyTheFirstOfTwoFramesInOneReadIsDispatched() {
+    SimConfig config = ModelOne();
+    config.faults.doubleFrame = true;  // the reply twice, in one write
+    std::string error;
+    auto device = StartDevice(config, &error);
+    QVERIFY2(device, error.c_str());
+    WindowRig r({device->SlavePath()});
+
+    r.Click(r.window.ConnectButton());
+    QVERIFY(WaitFor([&] { return r.Memo() == kModelOneReport; }));
+    QSignalSpy ticks(&r.app.soundTimer().Qt(), &QTimer::timeout);
+    QVERIFY(WaitFor([&] { return ticks.count() >= 2; }));  // time for a second frame to show up
+    QCOMPARE(r.sink.frames, std::size_t{1});
+    QCOMPARE(IdentifyRequests(*device), std::size_t{1});
+  }
+
+  // The device vanishes mid-transfer: the link stops reading its dead port, and the retries run
+  // out on an idle program.
+  void vanishedDeviceCostsNoCpuWhileTheRetriesRunOut() {
+    SimConfig config = ModelOne();
+    config.faults.vanishAfterBlocks = 40;
+    std::string error;
+    auto device = StartDevice(config, &error);
+    QVERIFY2(device, error.c_str());
+    QTemporaryDir dir;
+    const UpdateFile file = WriteFirmware(dir, 43, 64 * 1024);
+    QVERIFY(!file.path.isEmpty());
+    WindowRig r({device->SlavePath()});
+
+    r.Click(r.window.ConnectButton());
+    QVERIFY(WaitFor([&] { return r.window.UpdateFirmwareButton()->isEnabled(); }));
+    r.dialogs.files = {file.path};
+    r.Click(r.window.UpdateFirmwareButton());
+    QVERIFY(WaitFor([&] { return device->Observe().vanished; }));
+    const double cpuAtVanish = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+
+    QVERIFY(WaitFor([&] { return r.Status() == kDropped; }));
+    const double cpu = CpuSeconds() - cpuAtVanish;
+    const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
+    qInfo("from the vanish to the dropped link: %.3f s wall, %.3f s CPU", elapsed, cpu);
+    QVERIFY(elapsed > 0.5);  // six expiries of the device's 232 ms, less the wait to notice
+    QVERIFY(cpu < 0.3 * elapsed);
+    QVERIFY(r.Disconnected());
+    QVERIFY(r.dialogs.boxes.empty());
+    QCOMPARE(device->Observe().blocks.size(), std::size_t{40});
+  }
+
+  // Connections made and dropped many times, half of them dropped before their reply was
+  // dispatched, leave no thread and no descriptor behind, and no reply is shown after DISCONNECT.
+  void thousandConnectionsLeaveNothingBehind() {
+    std::string error;
+    auto device = StartDevice(ModelOne(), &error);
+    QVERIFY2(device, error.c_str());
+    WindowRig r({device->SlavePath()});
+    const int threads = ThreadCount();
+    r.Click(r.window.ConnectButton());
+    QVERIFY(WaitFor([&] { return r.Memo() == kModelOneReport; }));
+    r.Click(r.window.DisconnectButton());
+    QVERIFY(ThreadsBackTo(threads));
+    const int descriptors = DescriptorCount();
+
+    for (int i = 0; i < 1000; ++i) {
+      r.Click(r.window.ConnectButton());
+      QVERIFY(WaitFor([&] { return r.Status() == kConnected; }));
+      if (i % 2 == 0) QVERIFY(WaitFor([&] { return r.Memo() == kModelOneReport; }));
+      r.Click(r.window.DisconnectButton());
+      QCoreApplication::processEvents();  // a reply handed over before DISCONNECT must not land
+      QVERIFY(r.Memo().isEmpty());
+      QVERIFY(r.window.ConnectButton()->isEnabled());
+    }
+    QVERIFY(IdentifyRequests(*device) >= 1001);
+    QVERIFY(ThreadsBackTo(threads));
+    QVERIFY(WaitFor([&] { return DescriptorCount() == descriptors; }, 5s));
+  }
+
+  // The window is closed while the link waits for a dispatch to finish: the unsupported-type box
+  // is open. The link ends without waiting for the box; answering it afterwards harms nothing.
+  void closingTheWindowWhileADispatchWaitsOnABox() {
+    SimConfig config = ModelOne();
+    config.typeWord = 0x0011;
+    std::string error;
+    auto device = StartDevice(config, &error);
+    QVERIFY2(device, error.c_str());
+    auto r = std::make_unique<WindowRig>(std::vector<std::string>{device->SlavePath()});
+    const int threads = ThreadCount();
+
+    bool linkEndedWhileOpen = false;
+    r->dialogs.whileOpen = [&] {
+      r->window.close();
+      linkEndedWhileOpen = ThreadsBackTo(threads);
+    };
+    r->Click(r->window.ConnectButton());
+    QVERIFY(WaitFor([&] { return !r->dialogs.boxes.empty(); }));
+    QVERIFY(linkEndedWhileOpen);
+    QCOMPARE(r->dialogs.boxes.size(), std::size_t{1});
+    QCOMPARE(r->dialogs.boxes[0].text,
+             QString("Тип подключенного прибора не поддерживается программатором, обновите ПО!"));
+    QCOMPARE(r->dialogs.boxes[0].caption, QString("Ошибка"));
+    QVERIFY(!r->link.IsOpen());
+    QVERIFY(!r->app.responseTimer().IsActive());
+    QCOMPARE(r->window.Background(), kLightGreen);  // the dispatch went on after the box
+    r.reset();
+    QCOMPARE(ThreadCount(), threads);
+  }
+};
+
+QTEST_MAIN(ConnectEndToEndTest)
+#include "connect_e2e_test.moc"
