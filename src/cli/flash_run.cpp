@@ -20,6 +20,7 @@ FlashRun::FlashRun(const CliOptions& options, ConsoleView& view) : options_(opti
   connect(&timer1_.Qt(), &QTimer::timeout, this, [this] { Handle([this] { session_->ScanTimerFired(); }); });
   connect(&timer2_.Qt(), &QTimer::timeout, this, [this] { Handle([this] { session_->ResponseTimerFired(); }); });
   scanDeadline_.setSingleShot(true);
+  scanDeadline_.setTimerType(Qt::PreciseTimer);  // a coarse timer may end the scan up to 5 % early
   connect(&scanDeadline_, &QTimer::timeout, this, [this] {
     if (finished_ || phase_ != Phase::kScanning) return;
     char seconds[32];
