@@ -32,7 +32,8 @@ constexpr const char* kUsage =
     "  3   the link was dropped (the device stopped answering)\n"
     "  4   no device answered within the scan timeout\n"
     "  5   the device type is not supported\n"
-    "  64  usage error\n";
+    "  64  usage error\n"
+    "  130 interrupted (SIGINT, SIGTERM, SIGHUP); the port is closed\n";
 
 // An option's name and, when written as --name=value, its value.
 struct Split {

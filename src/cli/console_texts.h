@@ -12,4 +12,9 @@ inline constexpr const char* kNotOffered = ": not offered for the connected devi
 // After the scan timeout in seconds.
 inline constexpr const char* kNoDeviceFound = "No device answered within the scan timeout of ";
 
+// On a termination signal; the second one when a transfer was running.
+inline constexpr const char* kInterrupted = "Interrupted; the port is closed.";
+inline constexpr const char* kInterruptedTransfer =
+    "Interrupted during the transfer; the device did not receive the whole file. The port is closed.";
+
 }  // namespace corvane::cli::texts

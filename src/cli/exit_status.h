@@ -11,6 +11,7 @@ enum class ExitStatus : int {
   kNoDevice = 4,      // no device was reported within the scan timeout
   kUnsupported = 5,   // the device's type is not supported
   kUsage = 64,        // bad command line (EX_USAGE)
+  kInterrupted = 130, // ended by SIGINT, SIGTERM or SIGHUP (128 + SIGINT, as shells report it)
 };
 
 constexpr int Code(ExitStatus status) { return static_cast<int>(status); }

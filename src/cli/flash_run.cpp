@@ -130,6 +130,13 @@ void FlashRun::PressUpdateButton() {
   }
 }
 
+// A termination signal ends the run in order: the port is closed and the script learns why.
+void FlashRun::Interrupt() {
+  if (finished_) return;
+  view_.Message(phase_ == Phase::kTransferring ? texts::kInterruptedTransfer : texts::kInterrupted);
+  Finish(ExitStatus::kInterrupted);
+}
+
 // Closes the port at once, so that nothing more is sent or dispatched, then ends the loop.
 void FlashRun::Finish(ExitStatus status) {
   if (!finished_) {

@@ -14,6 +14,9 @@
 #include "serial_link.h"
 #include "session.h"
 #include "silent_sound.h"
+#ifndef _WIN32
+#include "termination_signals.h"
+#endif
 
 namespace corvane::cli {
 
@@ -44,6 +47,7 @@ class FlashRun : public QObject, public FrameSink {
   void Decide();
   void PressUpdateButton();
   void Finish(ExitStatus status);
+  void Interrupt();
 
   const CliOptions& options_;
   ConsoleView& view_;
@@ -55,6 +59,9 @@ class FlashRun : public QObject, public FrameSink {
   SilentSoundPlayer sound_;
   MersenneRandom random_;
   std::unique_ptr<Session> session_;
+#ifndef _WIN32
+  app::TerminationSignals signals_{[this] { Interrupt(); }};
+#endif
   Phase phase_ = Phase::kScanning;
   ExitStatus status_ = ExitStatus::kNoDevice;
   bool decideQueued_ = false;

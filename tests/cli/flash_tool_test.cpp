@@ -242,6 +242,24 @@ class FlashToolTest : public QObject {
     QVERIFY(!run.out.last().startsWith("100 %"));
   }
 
+  // A stuck transfer (interval 256: the response timer never fires) ended by SIGTERM: the run
+  // ends in order, says the file did not get through, and exits 130.
+  void terminationSignalEndsAStuckTransfer() {
+    SimConfig config = Controller();
+    config.blockIntervalMs = 0x0100;
+    config.faults.silentAfterBlocks = 3;
+    const QString port = StartDevice(config);
+    QProcess process;
+    process.start(CORVANE_FLASH_PATH, {"--port", port, "firmware", Firmware(*dir_, 1, 11)});
+    QVERIFY(device_->WaitFor([](const SimObservations& o) { return o.blocks.size() >= 3; }, 20s));
+    process.terminate();
+    QVERIFY(process.waitForFinished(kProcessDeadlineMs));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 130);
+    QVERIFY(QString::fromUtf8(process.readAllStandardError())
+                .contains("Interrupted during the transfer; the device did not receive the whole file."));
+  }
+
   // A silent device and a path that cannot be opened: the scan ends at its timeout.
   void silentScanEndsAtTheTimeout() {
     SimConfig config = Controller();
