@@ -1,7 +1,8 @@
 #include "pty_floor.h"
 
+#include "raw_pty.h"
+
 #include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <array>
@@ -36,34 +37,25 @@ class Fd {
   int fd_;
 };
 
-bool ReadFull(int fd, std::uint8_t* data, std::size_t length) {
+// Moves exactly `length` bytes with `io` (read or write), retrying after a signal.
+template <class Io, class Byte>
+bool TransferFull(Io io, int fd, Byte* data, std::size_t length) {
   std::size_t done = 0;
   while (done < length) {
-    const ssize_t n = ::read(fd, data + done, length - done);
+    const ssize_t n = io(fd, data + done, length - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
+    } else if (!(n < 0 && errno == EINTR)) {
       return false;
     }
   }
   return true;
 }
 
+bool ReadFull(int fd, std::uint8_t* data, std::size_t length) { return TransferFull(::read, fd, data, length); }
+
 bool WriteFull(int fd, const std::uint8_t* data, std::size_t length) {
-  std::size_t done = 0;
-  while (done < length) {
-    const ssize_t n = ::write(fd, data + done, length - done);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
-      return false;
-    }
-  }
-  return true;
+  return TransferFull(::write, fd, data, length);
 }
 
 std::string SystemError(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
@@ -72,27 +64,13 @@ std::string SystemError(const char* what) { return std::string(what) + ": " + st
 
 FloorResult RunPtyFloor(std::uint32_t rounds) {
   FloorResult result;
-  Fd master(posix_openpt(O_RDWR | O_NOCTTY));
-  if (master.get() < 0 || grantpt(master.get()) != 0 || unlockpt(master.get()) != 0) {
-    result.error = SystemError("pseudo-terminal");
+  RawPty pty = OpenRawPty();
+  if (!pty.error.empty()) {
+    result.error = pty.error;
     return result;
   }
-  char name[128];
-  if (ptsname_r(master.get(), name, sizeof name) != 0) {
-    result.error = SystemError("ptsname_r");
-    return result;
-  }
-  Fd slave(::open(name, O_RDWR | O_NOCTTY));
-  termios tty{};
-  if (slave.get() < 0 || tcgetattr(slave.get(), &tty) != 0) {
-    result.error = SystemError(name);
-    return result;
-  }
-  cfmakeraw(&tty);
-  if (tcsetattr(slave.get(), TCSANOW, &tty) != 0) {
-    result.error = SystemError("tcsetattr");
-    return result;
-  }
+  Fd master(pty.master);
+  Fd slave(pty.slave);
 
   // The host end: answers each request with a block, exactly `rounds` times.
   bool hostOk = true;

@@ -1,12 +1,13 @@
 #include "pty_device.h"
 
+#include "raw_pty.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace corvane {
@@ -29,19 +30,6 @@ bool SetFlags(int fd, bool nonBlocking) {
 }
 
 std::string SystemError(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
-
-std::string SlaveName(int master) {
-#if defined(__linux__)
-  char name[128];
-  if (ptsname_r(master, name, sizeof name) != 0) return {};
-  return name;
-#else
-  static std::mutex guard;  // ptsname returns a static buffer
-  std::lock_guard<std::mutex> lock(guard);
-  const char* name = ptsname(master);
-  return name ? name : "";
-#endif
-}
 
 void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);
@@ -66,23 +54,12 @@ bool PtyController::Start(std::string* error) {
     return false;
   }
 
-  master_ = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master_ < 0) return fail(SystemError("posix_openpt"));
-  if (grantpt(master_) != 0) return fail(SystemError("grantpt"));
-  if (unlockpt(master_) != 0) return fail(SystemError("unlockpt"));
-  if (!SetFlags(master_, true)) return fail(SystemError("fcntl"));
-  slavePath_ = SlaveName(master_);
-  if (slavePath_.empty()) return fail(SystemError("ptsname"));
-
-  slaveHold_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY);
-  if (slaveHold_ < 0) return fail(SystemError(("open " + slavePath_).c_str()));
-  if (!SetFlags(slaveHold_, false)) return fail(SystemError("fcntl"));
-  termios tty{};
-  if (tcgetattr(slaveHold_, &tty) != 0) return fail(SystemError("tcgetattr"));
-  cfmakeraw(&tty);
-  cfsetispeed(&tty, B115200);
-  cfsetospeed(&tty, B115200);
-  if (tcsetattr(slaveHold_, TCSANOW, &tty) != 0) return fail(SystemError("tcsetattr"));
+  RawPty pty = OpenRawPty();
+  if (!pty.error.empty()) return fail(pty.error);
+  master_ = pty.master;
+  slaveHold_ = pty.slave;
+  slavePath_ = pty.slavePath;
+  if (!SetFlags(master_, true) || !SetFlags(slaveHold_, false)) return fail(SystemError("fcntl"));
 
   int wake[2];
   if (pipe(wake) != 0) return fail(SystemError("pipe"));

@@ -1,10 +1,11 @@
 #include "pty.h"
 
+#include "raw_pty.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -16,17 +17,12 @@
 namespace corvane::testing {
 
 Pty::Pty() {
-  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
-  char name[PATH_MAX] = {};
-  if (::ptsname_r(master_, name, sizeof name) != 0) return;
-  slavePath_ = name;
-  slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (slave_ < 0) return;
-  termios raw{};
-  ::tcgetattr(slave_, &raw);
-  ::cfmakeraw(&raw);
-  ::tcsetattr(slave_, TCSANOW, &raw);
+  RawPty pty = OpenRawPty();
+  if (!pty.error.empty()) return;
+  master_ = pty.master;
+  slave_ = pty.slave;
+  slavePath_ = pty.slavePath;
+  ::fcntl(slave_, F_SETFL, ::fcntl(slave_, F_GETFL) | O_NONBLOCK);
 }
 
 Pty::~Pty() {
