@@ -70,12 +70,7 @@ class ScriptedLister : public FakePortLister {
   }
 };
 
-struct SessionRig {
-  EventLog log;
-  FakeView view{log};
-  FakeTimer timer1{log, "timer1"};
-  FakeTimer timer2{log, "timer2"};
-  FakeLink link{log};
+struct SessionRig : FakeWindow {
   ScriptedLister lister;
   FakeSound sound{log};
   FakeRandom random;

@@ -26,12 +26,7 @@ class RecordingHandlers : public TransferHandlers {
   EventLog& log_;
 };
 
-struct ReportRig {
-  EventLog log;
-  FakeView view{log};
-  FakeTimer timer1{log, "timer1"};
-  FakeTimer timer2{log, "timer2"};
-  FakeLink link{log};
+struct ReportRig : FakeWindow {
   DeviceState device;
   Disconnector disconnector{view, timer1, timer2, link};
   DeviceReport report{view, device, disconnector};

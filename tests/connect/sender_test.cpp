@@ -18,12 +18,7 @@ namespace {
 
 const std::string kDropped = "Произведено 5 попыток коммуникации, связь прервана!";
 
-struct SenderRig {
-  EventLog log;
-  FakeView view{log};
-  FakeTimer timer1{log, "timer1"};
-  FakeTimer timer2{log, "timer2"};
-  FakeLink link{log};
+struct SenderRig : FakeWindow {
   std::time_t now = 1'700'000'000;
   Disconnector disconnector{view, timer1, timer2, link};
   RequestSender sender{link, timer2, view, disconnector, [this] { return now; }};

@@ -248,4 +248,13 @@ class FakeRandom : public RandomSource {
   std::uint8_t NextByte() override { return next++; }
 };
 
+// The log with the fakes that every logic test wires up: the view, Timer1, Timer2 and the link.
+struct FakeWindow {
+  EventLog log;
+  FakeView view{log};
+  FakeTimer timer1{log, "timer1"};
+  FakeTimer timer2{log, "timer2"};
+  FakeLink link{log};
+};
+
 }  // namespace corvane::testing

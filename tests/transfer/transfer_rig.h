@@ -14,12 +14,7 @@
 
 namespace corvane::testing {
 
-struct TransferRig {
-  EventLog log;
-  FakeView view{log};
-  FakeTimer timer1{log, "timer1"};
-  FakeTimer timer2{log, "timer2"};
-  FakeLink link{log};
+struct TransferRig : FakeWindow {
   FakeSound sound{log};
   FakeRandom random;
   Disconnector disconnector{view, timer1, timer2, link};
