@@ -173,8 +173,8 @@ class TransferDriver : public QObject, public FrameSink {
   ChosenPortLister ports_;
   SerialLink link_;
   TimedLink timedLink_;
-  app::QtTimer timer1_{QStringLiteral("Timer1")};
-  app::QtTimer timer2_{QStringLiteral("Timer2")};
+  qt::QtTimer timer1_{QStringLiteral("Timer1")};
+  qt::QtTimer timer2_{QStringLiteral("Timer2")};
   SilentSound sound_;
   MersenneRandom random_;
   std::unique_ptr<Session> session_;

@@ -37,9 +37,9 @@ class AppController : public QObject, public FrameSink {
 
   Session& session() { return *session_; }
   QtView& view() { return view_; }
-  QtTimer& scanTimer() { return timer1_; }
-  QtTimer& responseTimer() { return timer2_; }
-  QtTimer& soundTimer() { return timer3_; }
+  qt::QtTimer& scanTimer() { return timer1_; }
+  qt::QtTimer& responseTimer() { return timer2_; }
+  qt::QtTimer& soundTimer() { return timer3_; }
 
   // A checked frame from the link, on the window thread; none is taken once the window closed.
   void OnFrame(const std::uint8_t* frame, std::size_t length) override;
@@ -50,9 +50,9 @@ class AppController : public QObject, public FrameSink {
   MainWindow& window_;
   Dialogs& dialogs_;
   QtView view_;
-  QtTimer timer1_;
-  QtTimer timer2_;
-  QtTimer timer3_;
+  qt::QtTimer timer1_;
+  qt::QtTimer timer2_;
+  qt::QtTimer timer3_;
   std::unique_ptr<Session> session_;
   bool closed_ = false;
 };

@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
   // Ctrl-C and the like close the window as its close box would, then end the loop, also from
   // inside an open message box. Watched from the start, so that a signal during start-up
   // still lets the demo remove its files.
-  TerminationSignals terminator([] {
+  qt::TerminationSignals terminator([] {
     QApplication::closeAllWindows();
     QApplication::quit();
   });

@@ -53,14 +53,14 @@ class FlashRun : public QObject, public FrameSink {
   ConsoleView& view_;
   std::unique_ptr<PortLister> ports_;
   SerialLink link_;
-  app::QtTimer timer1_{QStringLiteral("Timer1")};
-  app::QtTimer timer2_{QStringLiteral("Timer2")};
+  qt::QtTimer timer1_{QStringLiteral("Timer1")};
+  qt::QtTimer timer2_{QStringLiteral("Timer2")};
   QTimer scanDeadline_;
   SilentSoundPlayer sound_;
   MersenneRandom random_;
   std::unique_ptr<Session> session_;
 #ifndef _WIN32
-  app::TerminationSignals signals_{[this] { Interrupt(); }};
+  qt::TerminationSignals signals_{[this] { Interrupt(); }};
 #endif
   Phase phase_ = Phase::kScanning;
   ExitStatus status_ = ExitStatus::kNoDevice;

@@ -5,16 +5,14 @@
 
 namespace corvane {
 
-std::uint16_t FrameTypeCode(const std::uint8_t* frame) { return ReadBe16(frame); }
+std::uint16_t FrameTypeCode(const std::uint8_t* frame) { return ReadBe16(frame + kTypeOffset); }
 
 IdentifyRequestFrame BuildIdentifyRequest(std::uint8_t sequence, const std::array<std::uint8_t, 4>& random) {
   IdentifyRequestFrame request{};
-  request[0] = 0xDA;
-  request[1] = 0x00;
-  request[2] = 0x00;
-  request[3] = sequence;
-  for (std::size_t i = 0; i < random.size(); ++i) request[4 + i] = random[i];
-  WriteBe32(&request[8], Stm32Crc32(request.data(), 8));
+  WriteBe16(&request[kTypeOffset], kIdentifyRequest);
+  WriteBe16(&request[kSequenceOffset], sequence);
+  for (std::size_t i = 0; i < random.size(); ++i) request[kIdentifyRandomOffset + i] = random[i];
+  WriteBe32(&request[kIdentifyCrcOffset], Stm32Crc32(request.data(), kIdentifyCrcOffset));
   return request;
 }
 
@@ -25,6 +23,6 @@ bool CheckFrame(const std::uint8_t* buffer, std::uint16_t length) {
   return Stm32Crc32(buffer, l - 4) == ReadBe32(buffer + l - 4);
 }
 
-void SealFrame(std::uint8_t* frame) { WriteBe32(frame + 60, Stm32Crc32(frame, 60)); }
+void SealFrame(std::uint8_t* frame) { WriteBe32(frame + kCrcOffset, Stm32Crc32(frame, kCrcOffset)); }
 
 }  // namespace corvane

@@ -11,6 +11,20 @@ inline constexpr std::size_t kIdentifyRequestSize = 12;
 inline constexpr std::size_t kRxBufferSize = 4096;  // one received chunk at most
 inline constexpr std::size_t kMinFrameSize = 16;
 
+// Where the fields of a frame lie: byte offsets, multi-byte fields big-endian.
+inline constexpr std::size_t kTypeOffset = 0;      // FrameType, 2 bytes
+inline constexpr std::size_t kSequenceOffset = 2;  // request sequence, 2 bytes
+inline constexpr std::size_t kIntervalOffset = 4;  // BlockRequest: the device's block interval in ms, 2 bytes
+inline constexpr std::size_t kVerdictOffset = 4;   // FirmwareResult/DataMapResult: 1 is success
+inline constexpr std::size_t kTimeoutOffset = 13;  // TimeoutUpdate: the response time in ms, 2 bytes
+inline constexpr std::size_t kClosingOffset = 13;  // end frames: the closing value, 4 bytes, XORed with keystream
+inline constexpr std::size_t kSeedOffset = 4;      // the nine seed bytes of the scrambled payload
+inline constexpr std::size_t kSeedSize = 9;
+inline constexpr std::size_t kRecordOffset = 24;  // scrambled payload: a 32-byte record and its CRC
+inline constexpr std::size_t kCrcOffset = 60;     // CRC of bytes 0..59, 4 bytes
+inline constexpr std::size_t kIdentifyRandomOffset = 4;  // IdentifyRequest: four random bytes
+inline constexpr std::size_t kIdentifyCrcOffset = 8;     // IdentifyRequest: CRC of bytes 0..7
+
 // Bytes 0 and 1 of a frame read as one big-endian code.
 enum FrameType : std::uint16_t {
   kIdentifyRequest = 0xDA00,

@@ -1,10 +1,8 @@
-// The identification record of an IdentifyReply and the model table.
+// The identification record of an IdentifyReply.
 #pragma once
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <string>
-#include <vector>
 
 namespace corvane {
 
@@ -24,18 +22,5 @@ struct IdentificationRecord {
 
 // Unscrambles the payload of a 64-byte IdentifyReply and checks the record CRC.
 std::optional<IdentificationRecord> DecodeIdentifyReply(const std::uint8_t* frame);
-
-struct DeviceModel {
-  std::uint16_t code;
-  const char* firstLine;  // the report's first line, naming the model
-  bool russian;           // language of the other lines
-};
-
-// The model with this type code (1..16), or nullptr for an unsupported code.
-const DeviceModel* FindModel(std::uint16_t typeCode);
-
-// The report lines of a supported device, in order (seven for model 1, five for the others);
-// empty for an unsupported code.
-std::vector<std::string> ReportLines(const IdentificationRecord& record);
 
 }  // namespace corvane

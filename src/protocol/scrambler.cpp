@@ -71,14 +71,13 @@ bool UnscrambleRecord(const std::uint8_t* block, std::uint8_t* record) {
 
 Frame BuildEndFrame(TransferKind kind, std::uint32_t closingValue, RandomSource& random) {
   Frame frame{};
-  frame[0] = 0xDA;
-  frame[1] = kind == TransferKind::kFirmware ? 0x06 : 0x08;
-  for (std::size_t i = 2; i <= 12; ++i) frame[i] = random.NextByte();
+  WriteBe16(&frame[kTypeOffset], kind == TransferKind::kFirmware ? kFirmwareEnd : kDataMapEnd);
+  for (std::size_t i = kSequenceOffset; i < kClosingOffset; ++i) frame[i] = random.NextByte();
   const Keystream ks = DeriveKeystream(frame.data() + kSeedOffset);
-  WriteBe32(&frame[13], closingValue);
-  for (std::size_t i = 0; i < 4; ++i) frame[13 + i] ^= ks[i];
-  for (std::size_t i = 17; i <= 58; ++i) frame[i] = random.NextByte();
-  frame[59] = 0;
+  WriteBe32(&frame[kClosingOffset], closingValue);
+  for (std::size_t i = 0; i < 4; ++i) frame[kClosingOffset + i] ^= ks[i];
+  for (std::size_t i = kClosingOffset + 4; i < kCrcOffset - 1; ++i) frame[i] = random.NextByte();
+  frame[kCrcOffset - 1] = 0;
   SealFrame(frame.data());
   return frame;
 }

@@ -9,9 +9,7 @@
 
 namespace corvane {
 
-inline constexpr std::size_t kSeedOffset = 4;
-inline constexpr std::size_t kSeedSize = 9;
-inline constexpr std::size_t kScrambledOffset = 24;
+inline constexpr std::size_t kScrambledOffset = kRecordOffset;
 inline constexpr std::size_t kScrambledSize = 36;
 inline constexpr std::size_t kRecordSize = 32;  // the record before its CRC in the scrambled area
 

@@ -14,10 +14,8 @@ std::size_t ShortLength(std::size_t length) {
 
 Bytes ShortFrame(std::uint16_t type, std::size_t length, std::uint16_t sequence) {
   Bytes frame(ShortLength(length), 0);
-  frame[0] = static_cast<std::uint8_t>(type >> 8);
-  frame[1] = static_cast<std::uint8_t>(type);
-  frame[2] = static_cast<std::uint8_t>(sequence >> 8);
-  frame[3] = static_cast<std::uint8_t>(sequence);
+  WriteBe16(&frame[kTypeOffset], type);
+  WriteBe16(&frame[kSequenceOffset], sequence);
   return frame;
 }
 
@@ -28,19 +26,14 @@ Bytes Sealed(Bytes frame) {
   return frame;
 }
 
-void PutBe16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 8);
-  p[1] = static_cast<std::uint8_t>(v);
-}
-
 }  // namespace
 
 std::array<std::uint8_t, kRecordSize> BuildRecord(const SimConfig& config) {
   std::array<std::uint8_t, kRecordSize> record{};
-  PutBe16(&record[0], config.typeWord);
+  WriteBe16(&record[0], config.typeWord);
   record[2] = config.bootloaderVersion;
-  PutBe16(&record[3], config.firmwareVersion);
-  PutBe16(&record[5], config.dataVersion);
+  WriteBe16(&record[3], config.firmwareVersion);
+  WriteBe16(&record[5], config.dataVersion);
   record[7] = config.programCheck;
   record[8] = config.dataCheck;
   std::copy(config.recordTail.begin(), config.recordTail.end(), record.begin() + 9);
@@ -49,38 +42,37 @@ std::array<std::uint8_t, kRecordSize> BuildRecord(const SimConfig& config) {
 
 Frame BuildIdentifyReply(const SimConfig& config, bool breakRecordCrc, RandomSource& random) {
   Frame frame{};
-  frame[0] = 0xDA;
-  frame[1] = 0x01;
-  for (std::size_t i = 2; i < kScrambledOffset; ++i) frame[i] = random.NextByte();
+  WriteBe16(&frame[kTypeOffset], kIdentifyReply);
+  for (std::size_t i = kSequenceOffset; i < kRecordOffset; ++i) frame[i] = random.NextByte();
   const auto record = BuildRecord(config);
   ScrambleRecord(frame.data(), record.data());
-  if (breakRecordCrc) frame[kScrambledOffset + kRecordSize + 3] ^= 0x01;
+  if (breakRecordCrc) frame[kRecordOffset + kRecordSize + 3] ^= 0x01;
   SealFrame(frame.data());
   return frame;
 }
 
 Bytes BuildBlockRequest(std::uint16_t intervalMs, std::size_t length, std::uint16_t sequence) {
   Bytes frame = ShortFrame(kBlockRequest, length, sequence);
-  PutBe16(&frame[4], intervalMs);
+  WriteBe16(&frame[kIntervalOffset], intervalMs);
   return Sealed(std::move(frame));
 }
 
 Bytes BuildTimeoutUpdate(std::uint16_t intervalMs, std::size_t length, std::uint16_t sequence) {
   Bytes frame = ShortFrame(kTimeoutUpdate, std::max<std::size_t>(length, 20), sequence);
-  PutBe16(&frame[13], intervalMs);
+  WriteBe16(&frame[kTimeoutOffset], intervalMs);
   return Sealed(std::move(frame));
 }
 
 Bytes BuildResult(std::uint16_t type, std::uint8_t verdict, std::size_t length, std::uint16_t sequence) {
   Bytes frame = ShortFrame(type, length, sequence);
-  frame[4] = verdict;
+  frame[kVerdictOffset] = verdict;
   return Sealed(std::move(frame));
 }
 
 std::uint32_t ClosingValueOf(const std::uint8_t* endFrame) {
   const Keystream ks = DeriveKeystream(endFrame + kSeedOffset);
   std::uint8_t value[4];
-  for (std::size_t i = 0; i < 4; ++i) value[i] = static_cast<std::uint8_t>(endFrame[13 + i] ^ ks[i]);
+  for (std::size_t i = 0; i < 4; ++i) value[i] = static_cast<std::uint8_t>(endFrame[kClosingOffset + i] ^ ks[i]);
   return ReadBe32(value);
 }
 

@@ -8,7 +8,7 @@
 
 #include "termination_signals.h"
 
-using corvane::app::TerminationSignals;
+using corvane::qt::TerminationSignals;
 
 namespace {
 

@@ -203,7 +203,7 @@ class ViewTest : public QObject {
   }
 
   void timerStartZeroStaysStopped() {
-    QtTimer t("Timer2");
+    corvane::qt::QtTimer t("Timer2");
     QCOMPARE(t.Qt().objectName(), QString("Timer2"));
     QSignalSpy fired(&t.Qt(), &QTimer::timeout);
     t.Start(40);

@@ -1,5 +1,5 @@
 // The identification record, the model table and the report lines.
-#include "identification.h"
+#include "device_models.h"
 
 #include <QTest>
 #include <string>

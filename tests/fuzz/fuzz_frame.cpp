@@ -5,7 +5,7 @@
 
 #include "frame.h"
 #include "fuzz_input.h"
-#include "identification.h"
+#include "device_models.h"
 
 using namespace corvane;
 

@@ -1,6 +1,5 @@
 #include "receiver.h"
 
-#include "bytes.h"
 #include "frame.h"
 #include "identification.h"
 
@@ -10,9 +9,7 @@ Receiver::Receiver(View& view, DeviceReport& report, TransferHandlers& transfer)
     : view_(view), report_(report), transfer_(transfer) {}
 
 void Receiver::DispatchFrame(const std::uint8_t* frame) {
-  lastType_ = FrameTypeCode(frame);
-  lastSequence_ = ReadBe16(frame + 2);
-  switch (lastType_) {
+  switch (FrameTypeCode(frame)) {
     case kIdentifyReply:
       HandleIdentifyReply(frame);
       break;

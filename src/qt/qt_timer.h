@@ -4,7 +4,7 @@
 
 #include "timer.h"
 
-namespace corvane::app {
+namespace corvane::qt {
 
 class QtTimer : public Timer {
  public:
@@ -25,4 +25,4 @@ class QtTimer : public Timer {
   std::uint32_t interval_ = 0;
 };
 
-}  // namespace corvane::app
+}  // namespace corvane::qt

@@ -6,7 +6,7 @@
 
 class QSocketNotifier;
 
-namespace corvane::app {
+namespace corvane::qt {
 
 class TerminationSignals : public QObject {
   Q_OBJECT
@@ -22,4 +22,4 @@ class TerminationSignals : public QObject {
   QSocketNotifier* notifier_ = nullptr;
 };
 
-}  // namespace corvane::app
+}  // namespace corvane::qt

@@ -1,5 +1,6 @@
 #include "device_report.h"
 
+#include "device_models.h"
 #include "texts.h"
 
 namespace corvane {

@@ -74,18 +74,18 @@ void BlockTransfer::SendEndFrame(TransferKind kind) {
 }
 
 void BlockTransfer::HandleBlockRequest(const std::uint8_t* frame) {
-  const std::uint16_t interval = ReadBe16(frame + 4);
+  const std::uint16_t interval = ReadBe16(frame + kIntervalOffset);
   responseTimer_.Start(interval);
   // The step's timeout is 8 bits wide: a block sent now re-arms Timer2 with the low byte only.
   TransferStep(false, static_cast<std::uint8_t>(interval & 0xFF));
 }
 
-void BlockTransfer::HandleTimeoutUpdate(const std::uint8_t* frame) { responseTimer_.Start(ReadBe16(frame + 13)); }
+void BlockTransfer::HandleTimeoutUpdate(const std::uint8_t* frame) { responseTimer_.Start(ReadBe16(frame + kTimeoutOffset)); }
 
 void BlockTransfer::HandleFirmwareResult(const std::uint8_t* frame) {
   disconnector_.ResetToDisconnected();
   // The sound flag goes up before the box, so Timer3 plays it while the box is open.
-  if (frame[4] == 1) {
+  if (frame[kVerdictOffset] == 1) {
     notices_.RaiseReady();
     view_.ReportOutcome(Outcome::kUpdateSucceeded);
     view_.ShowBox(texts::kFirmwareSuccess, texts::kOkCaption, BoxButtons::kOk);
@@ -99,7 +99,7 @@ void BlockTransfer::HandleFirmwareResult(const std::uint8_t* frame) {
 
 void BlockTransfer::HandleDataMapResult(const std::uint8_t* frame) {
   disconnector_.ResetToDisconnected();
-  if (frame[4] == 1) {
+  if (frame[kVerdictOffset] == 1) {
     view_.ReportOutcome(Outcome::kUpdateSucceeded);
     view_.ShowBox(texts::kDataMapSuccess, texts::kOkCaption, BoxButtons::kOk);
   } else {

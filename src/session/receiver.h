@@ -21,18 +21,11 @@ class Receiver {
   bool DeviceMarked() const { return deviceMarked_ != 0; }
   void ClearDeviceMarked() { deviceMarked_ = 0; }
 
-  // The type and sequence of the last dispatched frame; nothing acts on them.
-  std::uint16_t LastType() const { return lastType_; }
-  std::uint16_t LastSequence() const { return lastSequence_; }
-  void ClearLastFrame() { lastType_ = lastSequence_ = 0; }
-
  private:
   View& view_;
   DeviceReport& report_;
   TransferHandlers& transfer_;
   std::uint8_t deviceMarked_ = 0;
-  std::uint16_t lastType_ = 0;
-  std::uint16_t lastSequence_ = 0;
 };
 
 }  // namespace corvane

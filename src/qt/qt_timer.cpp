@@ -2,7 +2,7 @@
 
 #include <limits>
 
-namespace corvane::app {
+namespace corvane::qt {
 
 QtTimer::QtTimer(const QString& name) {
   timer_.setObjectName(name);
@@ -24,4 +24,4 @@ bool QtTimer::IsActive() const { return timer_.isActive(); }
 
 std::uint32_t QtTimer::Interval() const { return interval_; }
 
-}  // namespace corvane::app
+}  // namespace corvane::qt

@@ -7,7 +7,7 @@
 #include <csignal>
 #include <stdexcept>
 
-namespace corvane::app {
+namespace corvane::qt {
 
 namespace {
 
@@ -49,4 +49,4 @@ TerminationSignals::~TerminationSignals() {
   wakeFds[0] = wakeFds[1] = -1;
 }
 
-}  // namespace corvane::app
+}  // namespace corvane::qt

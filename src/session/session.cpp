@@ -52,7 +52,6 @@ void Session::Connect() {
     device_.ConnectedDeviceType = 0;
     device_.ConnectedFirmwareVersion = 0;
     device_.ConnectedDataVersion = 0;
-    receiver_->ClearLastFrame();
     scan_->ScanTick(true);
     ports_.scanTimer.Start(100);
   });
