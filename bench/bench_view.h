@@ -22,6 +22,8 @@ class BenchView final : public View {
   void SetEnabled(Control, bool) override {}
   void SetVisible(Control, bool) override {}
   void SetGauge(int) override {}
+  void ShowProgress(std::uint32_t, std::uint32_t) override {}
+  void ShowVerdict(const Verdict& verdict) override { lastText_ = verdict.text; }
   void ShowPorts(const std::vector<std::string>&, const std::string&) override {}
 
   void ShowNotice(const std::string& text) override { lastText_ = text; }

@@ -77,6 +77,12 @@ void QtView::SetVisible(Control control, bool visible) {
 
 void QtView::SetGauge(int percent) { window_.ProgressGauge()->SetPercent(percent); }
 
+void QtView::ShowProgress(std::uint32_t block, std::uint32_t blockCount) {
+  SetGauge(ProgressPercent(block, blockCount));
+}
+
+void QtView::ShowVerdict(const Verdict& verdict) { ShowBox(verdict.text, verdict.caption, BoxButtons::kOk); }
+
 void QtView::ShowPorts(const std::vector<std::string>& names, const std::string& current) {
   QComboBox* list = window_.PortList();
   QStringList items;

@@ -25,6 +25,8 @@ class QtView : public View {
   void SetEnabled(Control control, bool enabled) override;
   void SetVisible(Control control, bool visible) override;
   void SetGauge(int percent) override;
+  void ShowProgress(std::uint32_t block, std::uint32_t blockCount) override;
+  void ShowVerdict(const Verdict& verdict) override;
   void ShowPorts(const std::vector<std::string>& names, const std::string& current) override;
   void ShowNotice(const std::string& text) override;
   BoxAnswer ShowBox(const std::string& text, const std::string& caption, BoxButtons buttons) override;

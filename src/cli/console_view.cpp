@@ -14,11 +14,6 @@ ConsoleView::ConsoleView(const ConsoleSetup& setup)
       file_(setup.file),
       progress_(setup.out, setup.terminal, setup.clock) {}
 
-void ConsoleView::BeginUpdate(const BlockTransfer& transfer) {
-  transfer_ = &transfer;
-  progress_.Start();
-}
-
 std::vector<Outcome> ConsoleView::TakeOutcomes() {
   std::vector<Outcome> taken;
   taken.swap(outcomes_);
@@ -67,23 +62,17 @@ void ConsoleView::SetVisible(Control control, bool visible) {
   controls_.at(static_cast<std::size_t>(control)).visible = visible;
 }
 
-void ConsoleView::SetGauge(int percent) {
-  // The scan moves the gauge too; only an update's transfer is progress.
-  if (transfer_ == nullptr) return;
-  const std::uint32_t total = transfer_->BlockCount();
-  // The gauge moves right after a block has been handed to the link: NextBlock is its index.
-  const std::uint32_t sent = std::min(transfer_->NextBlock() + 1, total);
-  progress_.Show(percent, sent, total);
+void ConsoleView::ShowProgress(std::uint32_t block, std::uint32_t blockCount) {
+  if (block == 0) progress_.Start();  // block 0 starts a transfer
+  // `block` has just been handed to the link: block + 1 blocks are out (all of them with the end frame).
+  progress_.Show(ProgressPercent(block, blockCount), std::min(block + 1, blockCount), blockCount);
 }
+
+void ConsoleView::ShowVerdict(const Verdict& verdict) { ToOut(verdict.text); }
 
 void ConsoleView::ShowNotice(const std::string& text) { ToErr(text); }
 
 BoxAnswer ConsoleView::ShowBox(const std::string& text, const std::string& caption, BoxButtons buttons) {
-  if (verdictDue_) {
-    verdictDue_ = false;
-    ToOut(text);
-    return BoxAnswer::kOk;
-  }
   if (buttons == BoxButtons::kYesNo) {
     ToErr(text);
     ToErr(yes_ ? texts::kAnsweredYes : texts::kAnsweredNo);
@@ -108,11 +97,8 @@ void ConsoleView::ReportOutcome(Outcome outcome) {
       break;
     case Outcome::kUpdateSucceeded:
     case Outcome::kUpdateFailed:
-      verdictDue_ = true;
-      [[fallthrough]];
     case Outcome::kLinkDropped:
     case Outcome::kFileRefused:
-      transfer_ = nullptr;
       progress_.BreakLine();
       break;
     case Outcome::kDeviceUnsupported:

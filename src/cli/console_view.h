@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "block_transfer.h"
 #include "progress_printer.h"
 #include "view.h"
 
@@ -27,9 +26,6 @@ class ConsoleView : public View {
  public:
   explicit ConsoleView(const ConsoleSetup& setup);
 
-  // Right before an update button is pressed: the gauge shows this transfer's progress from now
-  // until its verdict, a dropped link or a refusal.
-  void BeginUpdate(const BlockTransfer& transfer);
   // The milestones reported since the last call, in order.
   std::vector<Outcome> TakeOutcomes();
   // Whether the window would let the button be pressed now (shown and enabled).
@@ -43,7 +39,9 @@ class ConsoleView : public View {
   void SetBackground(Colour) override {}
   void SetEnabled(Control control, bool enabled) override;
   void SetVisible(Control control, bool visible) override;
-  void SetGauge(int percent) override;
+  void SetGauge(int) override {}  // the scan's gauge; a transfer's progress comes to ShowProgress
+  void ShowProgress(std::uint32_t block, std::uint32_t blockCount) override;
+  void ShowVerdict(const Verdict& verdict) override;
   void ShowPorts(const std::vector<std::string>&, const std::string&) override {}
   void ShowNotice(const std::string& text) override;
   BoxAnswer ShowBox(const std::string& text, const std::string& caption, BoxButtons buttons) override;
@@ -63,13 +61,11 @@ class ConsoleView : public View {
   const bool yes_;
   const std::string file_;
   ProgressPrinter progress_;
-  const BlockTransfer* transfer_ = nullptr;  // set while an update's progress is shown
   std::vector<std::string> memo_;
   std::vector<Outcome> outcomes_;
   std::string lastStatus_;
   bool scanAnnounced_ = false;
   bool reportPrinted_ = false;
-  bool verdictDue_ = false;  // the next box holds the device's verdict
   // By Control, as the window starts: CONNECT enabled, the update buttons disabled, "write data
   // map" hidden.
   std::array<ControlState, 3> controls_{{{true, true}, {false, true}, {false, false}}};

@@ -122,7 +122,6 @@ void FlashRun::PressUpdateButton() {
     return;
   }
   phase_ = Phase::kPressing;
-  view_.BeginUpdate(session_->Transfer());
   if (firmware) {
     session_->UpdateFirmware();
   } else {

@@ -1,9 +1,9 @@
 // The device-paced block transfer: block 0 at once, one block per BlockRequest, then the end
-// frame, then the device's verdict.
+// frame, then the device's verdict. Firmware images and data maps differ only in their kind.
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <vector>
 
 #include "completion_notices.h"
 #include "disconnector.h"
@@ -11,34 +11,38 @@
 #include "sender.h"
 #include "timer.h"
 #include "transfer_handlers.h"
-#include "update_file.h"
 #include "view.h"
 
 namespace corvane {
+
+// A checked update file, ready to be sent: its kind, the closing value its end frame carries,
+// and all of its bytes (a whole number of blocks, at most kImageBufferSize).
+struct UpdateImage {
+  TransferKind kind = TransferKind::kFirmware;
+  std::uint32_t closingValue = 0;
+  std::vector<std::uint8_t> bytes;
+};
 
 class BlockTransfer : public TransferHandlers {
  public:
   BlockTransfer(View& view, Timer& responseTimer, RequestSender& sender, Disconnector& disconnector,
                 CompletionNotices& notices, RandomSource& random);
 
-  // Commit a checked file (kind, header, image; length <= kImageBufferSize, a whole number of
-  // blocks) and send block 0 with timeout 40: TransferStep(true, 40).
-  void BeginFirmware(const FirmwareHeader& header, const std::uint8_t* file, std::size_t length);
-  void BeginDataMap(const DataMapHeader& header, const std::uint8_t* file, std::size_t length);
+  // Takes over the image (nothing is copied) and sends block 0 with timeout 40:
+  // TransferStep(true, 40). An image that is empty, not whole blocks or too large is ignored.
+  void Begin(UpdateImage image);
 
   void TransferStep(bool start, std::uint8_t timeoutMs);
-  void SendEndFrame(TransferKind kind);
+  void SendEndFrame();
 
   void HandleBlockRequest(const std::uint8_t* frame) override;
   void HandleTimeoutUpdate(const std::uint8_t* frame) override;
-  void HandleFirmwareResult(const std::uint8_t* frame) override;
-  void HandleDataMapResult(const std::uint8_t* frame) override;
+  void HandleResult(TransferKind kind, const std::uint8_t* frame) override;
 
   std::uint32_t BlockCount() const { return blockCount_; }
   std::uint32_t NextBlock() const { return nextBlock_; }
-  TransferKind Kind() const { return transferKind_; }
-  const FirmwareHeader& Firmware() const { return firmwareHeader_; }
-  const DataMapHeader& DataMap() const { return dataMapHeader_; }
+  TransferKind Kind() const { return image_.kind; }
+  std::uint32_t ClosingValue() const { return image_.closingValue; }
 
  private:
   View& view_;
@@ -47,12 +51,9 @@ class BlockTransfer : public TransferHandlers {
   Disconnector& disconnector_;
   CompletionNotices& notices_;
   RandomSource& random_;
-  std::unique_ptr<std::uint8_t[]> imageBuffer_;  // kImageBufferSize, allocated once
+  UpdateImage image_;
   std::uint32_t blockCount_ = 0;
   std::uint32_t nextBlock_ = 0;
-  TransferKind transferKind_ = TransferKind::kFirmware;
-  FirmwareHeader firmwareHeader_;
-  DataMapHeader dataMapHeader_;
 };
 
 }  // namespace corvane

@@ -1,41 +1,42 @@
 #include "file_update.h"
 
-#include <string>
-#include <vector>
-
 #include "input_file.h"
 #include "texts.h"
+#include "update_file.h"
 
 namespace corvane {
 
-namespace {
-
-// The two buttons read their files alike and differ only in these notices.
-struct FileTexts {
+// Everything in which the two buttons differ.
+struct FileUpdate::Kind {
+  // A refusal box: its text (after the file's path when `namesPath`) and caption.
+  struct Box {
+    const char* text;
+    const char* caption;
+    bool namesPath = false;
+  };
+  TransferKind kind;
+  FileFilter filter;
   const char* corrupted;  // cannot be opened, too short, not whole blocks
   const char* tooLarge;   // larger than ImageBuffer
+  Box headerCorrupted;
+  Box wrongDevice;
+  std::optional<FileUpdate::Header> (*decode)(const std::uint8_t* data, std::size_t length);
+  bool (FileUpdate::*acceptVersion)(const FileUpdate::Header& header, const std::string& path);
 };
 
-// Fills `data` with the whole file when its length fits ImageBuffer as whole blocks; otherwise
-// shows the refusal and returns false.
-bool ReadUpdateFile(View& view, const std::string& path, const FileTexts& texts, std::vector<std::uint8_t>& data) {
-  InputFile file(path);
-  const long long length = file.Length();
-  if (!IsValidUpdateLength(length)) {
-    view.ShowNotice(texts.corrupted);
-    return false;
-  }
-  // Refused before anything is read or copied.
-  if (static_cast<unsigned long long>(length) > kImageBufferSize) {
-    view.ShowNotice(texts.tooLarge);
-    return false;
-  }
-  // A short read is an error, never a file padded with zeros; the box's answer does not matter.
-  if (!file.ReadAll(data)) {
-    view.ShowBox(texts::kFileError, texts::kFileErrorCaption, BoxButtons::kOkCancel);
-    return false;
-  }
-  return true;
+namespace {
+
+std::optional<FileUpdate::Header> DecodeFirmware(const std::uint8_t* data, std::size_t length) {
+  const FirmwareDecodeResult decoded = DecodeFirmwareHeader(data, length);
+  if (!decoded.ok) return std::nullopt;
+  return FileUpdate::Header{decoded.header.DeviceType(), decoded.header.FirmwareVersion(),
+                            decoded.header.ClosingValue()};
+}
+
+std::optional<FileUpdate::Header> DecodeDataMap(const std::uint8_t* data, std::size_t length) {
+  const DataMapDecodeResult decoded = DecodeDataMapHeader(data, length);
+  if (!decoded.ok) return std::nullopt;
+  return FileUpdate::Header{decoded.header.DeviceType(), decoded.header.DataVersion(), decoded.header.ClosingValue()};
 }
 
 }  // namespace
@@ -43,71 +44,97 @@ bool ReadUpdateFile(View& view, const std::string& path, const FileTexts& texts,
 FileUpdate::FileUpdate(View& view, const DeviceState& device, BlockTransfer& transfer)
     : view_(view), device_(device), transfer_(transfer) {}
 
-// Nothing of the transfer state (kind, headers, image, counts) changes before every check has
-// passed: a file refused while another transfer runs leaves that transfer as it was.
 void FileUpdate::UpdateFirmware() {
-  const auto path = view_.ChooseFile({texts::kFirmwareFilterName, texts::kFirmwareFilterPattern, texts::kFirmwareSuffix});
-  if (!path) return;
-
-  const auto refuse = [this] { view_.ReportOutcome(Outcome::kFileRefused); };
-
-  std::vector<std::uint8_t> data;
-  if (!ReadUpdateFile(view_, *path, {texts::kFirmwareCorrupted, texts::kFirmwareTooLarge}, data)) return refuse();
-
-  const FirmwareDecodeResult decoded = DecodeFirmwareHeader(data.data(), data.size());
-  if (!decoded.ok) {
-    view_.ShowBox(texts::kFirmwareHeaderCorrupted, texts::kErrorCaption, BoxButtons::kOk);
-    return refuse();
-  }
-  const FirmwareHeader& header = decoded.header;
-  if (device_.ConnectedDeviceType != header.DeviceType()) {
-    view_.ShowBox(texts::kFirmwareWrongDevice, texts::kErrorCaption, BoxButtons::kOk);
-    return refuse();
-  }
-  // A device with damaged program memory takes any version made for its type without asking.
-  if (device_.ProgramMemoryOk == 1) {
-    const std::uint16_t installed = device_.ConnectedFirmwareVersion;
-    const std::uint16_t offered = header.FirmwareVersion();
-    if (installed > offered && view_.ShowBox(texts::kFirmwareOlder, "", BoxButtons::kYesNo) != BoxAnswer::kYes) {
-      return refuse();
-    }
-    if (installed == offered && view_.ShowBox(texts::kFirmwareSame, "", BoxButtons::kYesNo) != BoxAnswer::kYes) {
-      return refuse();
-    }
-  }
-  transfer_.BeginFirmware(header, data.data(), data.size());
+  const Kind kind{TransferKind::kFirmware,
+                  {texts::kFirmwareFilterName, texts::kFirmwareFilterPattern, texts::kFirmwareSuffix},
+                  texts::kFirmwareCorrupted,
+                  texts::kFirmwareTooLarge,
+                  {texts::kFirmwareHeaderCorrupted, texts::kErrorCaption},
+                  {texts::kFirmwareWrongDevice, texts::kErrorCaption},
+                  DecodeFirmware,
+                  &FileUpdate::AcceptFirmwareVersion};
+  Run(kind);
 }
 
 void FileUpdate::WriteDataMap() {
-  const auto refuse = [this] { view_.ReportOutcome(Outcome::kFileRefused); };
-
   // Refused before the dialog: a data map needs intact firmware on the device.
   if (device_.ProgramMemoryOk != 1) {
     view_.ShowNotice(texts::kProgramMemoryDamaged);
-    return refuse();
+    view_.ReportOutcome(Outcome::kFileRefused);
+    return;
   }
-  const auto path = view_.ChooseFile({texts::kDataMapFilterName, texts::kDataMapFilterPattern, texts::kDataMapSuffix});
+  const Kind kind{TransferKind::kDataMap,
+                  {texts::kDataMapFilterName, texts::kDataMapFilterPattern, texts::kDataMapSuffix},
+                  texts::kDataMapCorrupted,
+                  texts::kDataMapTooLarge,
+                  {texts::kDataMapHeaderCorrupted, texts::kDataMapHeaderCaption, true},
+                  {texts::kDataMapWrongDevice, texts::kDataMapWrongCaption},
+                  DecodeDataMap,
+                  &FileUpdate::AcceptDataVersion};
+  Run(kind);
+}
+
+// Nothing of the transfer state (kind, closing value, image, counts) changes before every check
+// has passed: a file refused while another transfer runs leaves that transfer as it was.
+void FileUpdate::Run(const Kind& kind) {
+  const auto path = view_.ChooseFile(kind.filter);
   if (!path) return;
+  const auto refuse = [this] { view_.ReportOutcome(Outcome::kFileRefused); };
+  const auto show = [this, &path](const Kind::Box& box) {
+    view_.ShowBox(box.namesPath ? *path + box.text : std::string(box.text), box.caption, BoxButtons::kOk);
+  };
 
+  std::optional<std::vector<std::uint8_t>> data = Read(kind, *path);
+  if (!data) return refuse();
+  const std::optional<Header> header = kind.decode(data->data(), data->size());
+  if (!header) {
+    show(kind.headerCorrupted);
+    return refuse();
+  }
+  if (device_.ConnectedDeviceType != header->deviceType) {
+    show(kind.wrongDevice);
+    return refuse();
+  }
+  if (!(this->*kind.acceptVersion)(*header, *path)) return refuse();
+  transfer_.Begin({kind.kind, header->closingValue, std::move(*data)});
+}
+
+// The whole file when its length fits ImageBuffer as whole blocks; otherwise the refusal is shown.
+std::optional<std::vector<std::uint8_t>> FileUpdate::Read(const Kind& kind, const std::string& path) {
+  InputFile file(path);
+  const long long length = file.Length();
+  if (!IsValidUpdateLength(length)) {
+    view_.ShowNotice(kind.corrupted);
+    return std::nullopt;
+  }
+  // Refused before anything is read.
+  if (static_cast<unsigned long long>(length) > kImageBufferSize) {
+    view_.ShowNotice(kind.tooLarge);
+    return std::nullopt;
+  }
+  // A short read is an error, never a file padded with zeros; the box's answer does not matter.
   std::vector<std::uint8_t> data;
-  if (!ReadUpdateFile(view_, *path, {texts::kDataMapCorrupted, texts::kDataMapTooLarge}, data)) return refuse();
+  if (!file.ReadAll(data)) {
+    view_.ShowBox(texts::kFileError, texts::kFileErrorCaption, BoxButtons::kOkCancel);
+    return std::nullopt;
+  }
+  return data;
+}
 
-  const DataMapDecodeResult decoded = DecodeDataMapHeader(data.data(), data.size());
-  if (!decoded.ok) {
-    view_.ShowBox(*path + texts::kDataMapHeaderCorrupted, texts::kDataMapHeaderCaption, BoxButtons::kOk);
-    return refuse();
-  }
-  const DataMapHeader& header = decoded.header;
-  if (device_.ConnectedDeviceType != header.DeviceType()) {
-    view_.ShowBox(texts::kDataMapWrongDevice, texts::kDataMapWrongCaption, BoxButtons::kOk);
-    return refuse();
-  }
-  // Older and newer alike: the data map must match the device's data version exactly.
-  if (device_.ConnectedDataVersion != header.DataVersion()) {
-    view_.ShowBox(*path + texts::kDataMapWrongVersion, texts::kDataMapWrongCaption, BoxButtons::kOk);
-    return refuse();
-  }
-  transfer_.BeginDataMap(header, data.data(), data.size());
+// A device with damaged program memory takes any version made for its type without asking.
+bool FileUpdate::AcceptFirmwareVersion(const Header& header, const std::string&) {
+  if (device_.ProgramMemoryOk != 1) return true;
+  const std::uint16_t installed = device_.ConnectedFirmwareVersion;
+  if (installed > header.version) return view_.ShowBox(texts::kFirmwareOlder, "", BoxButtons::kYesNo) == BoxAnswer::kYes;
+  if (installed == header.version) return view_.ShowBox(texts::kFirmwareSame, "", BoxButtons::kYesNo) == BoxAnswer::kYes;
+  return true;
+}
+
+// Older and newer alike: the data map must match the device's data version exactly.
+bool FileUpdate::AcceptDataVersion(const Header& header, const std::string& path) {
+  if (device_.ConnectedDataVersion == header.version) return true;
+  view_.ShowBox(path + texts::kDataMapWrongVersion, texts::kDataMapWrongCaption, BoxButtons::kOk);
+  return false;
 }
 
 }  // namespace corvane

@@ -1,5 +1,11 @@
 // The two update buttons: pick a file, check it against the connected device, start the transfer.
+// Firmware images and data maps run the same steps with their own texts and checks.
 #pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "block_transfer.h"
 #include "device_state.h"
 #include "view.h"
@@ -12,7 +18,20 @@ class FileUpdate {
   void UpdateFirmware();  // Button2Click
   void WriteDataMap();    // Button4Click
 
+  // What an update file's header says, whichever kind it is.
+  struct Header {
+    std::uint16_t deviceType = 0;
+    std::uint16_t version = 0;  // firmware version, or data version
+    std::uint32_t closingValue = 0;
+  };
+  struct Kind;
+
  private:
+  void Run(const Kind& kind);
+  std::optional<std::vector<std::uint8_t>> Read(const Kind& kind, const std::string& path);
+  bool AcceptFirmwareVersion(const Header& header, const std::string& path);
+  bool AcceptDataVersion(const Header& header, const std::string& path);
+
   View& view_;
   const DeviceState& device_;
   BlockTransfer& transfer_;

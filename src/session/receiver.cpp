@@ -20,10 +20,10 @@ void Receiver::DispatchFrame(const std::uint8_t* frame) {
       transfer_.HandleTimeoutUpdate(frame);
       break;
     case kFirmwareResult:
-      transfer_.HandleFirmwareResult(frame);
+      transfer_.HandleResult(TransferKind::kFirmware, frame);
       break;
     case kDataMapResult:
-      transfer_.HandleDataMapResult(frame);
+      transfer_.HandleResult(TransferKind::kDataMap, frame);
       break;
     default:  // our own request types, 0xDA02/03 and unknown codes: nothing
       break;

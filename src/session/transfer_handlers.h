@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+#include "scrambler.h"
+
 namespace corvane {
 
 class TransferHandlers {
@@ -9,8 +11,8 @@ class TransferHandlers {
   virtual ~TransferHandlers() = default;
   virtual void HandleBlockRequest(const std::uint8_t* frame) = 0;
   virtual void HandleTimeoutUpdate(const std::uint8_t* frame) = 0;
-  virtual void HandleFirmwareResult(const std::uint8_t* frame) = 0;
-  virtual void HandleDataMapResult(const std::uint8_t* frame) = 0;
+  // FirmwareResult (kFirmware) or DataMapResult (kDataMap).
+  virtual void HandleResult(TransferKind kind, const std::uint8_t* frame) = 0;
 };
 
 }  // namespace corvane

@@ -2,9 +2,12 @@
 // buttons, the gauge, message boxes and the file dialog. Implemented by the Qt window, the
 // command-line updater and the tests' recording fake.
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "scrambler.h"
 
 namespace corvane {
 
@@ -21,6 +24,23 @@ struct FileFilter {
   std::string pattern;        // e.g. "*.sbin"
   std::string defaultSuffix;  // e.g. "sbin"
 };
+
+// The device's verdict on a transfer, with the box the window shows for it.
+struct Verdict {
+  TransferKind kind = TransferKind::kFirmware;
+  bool success = false;
+  std::string text;
+  std::string caption;
+};
+
+// The gauge's percentage for block `block` of `blockCount`, in integer arithmetic: multiplied
+// before dividing, so 29 of 100 blocks shows 29 where (29 / 100.0) * 100 would give 28.999...
+// and show 28. 0 when nothing is loaded; at most 100.
+inline int ProgressPercent(std::uint32_t block, std::uint32_t blockCount) {
+  if (blockCount == 0) return 0;
+  const std::uint64_t percent = std::uint64_t{block} * 100 / blockCount;
+  return percent > 100 ? 100 : static_cast<int>(percent);
+}
 
 // Milestones for callers that act on results (the command-line updater); the window ignores them.
 enum class Outcome {
@@ -44,6 +64,11 @@ class View {
   virtual void SetEnabled(Control control, bool enabled) = 0;
   virtual void SetVisible(Control control, bool visible) = 0;
   virtual void SetGauge(int percent) = 0;
+  // A transfer's progress: block `block` of `blockCount` has just been handed to the link
+  // (`block` == `blockCount`: the end frame). The window's gauge shows block * 100 / blockCount.
+  virtual void ShowProgress(std::uint32_t block, std::uint32_t blockCount) = 0;
+  // The device's verdict, after the link was closed; the window shows it in a box.
+  virtual void ShowVerdict(const Verdict& verdict) = 0;
   // The hidden port list (ComboBox1): its items and its edit text.
   virtual void ShowPorts(const std::vector<std::string>& names, const std::string& current) = 0;
 

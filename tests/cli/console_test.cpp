@@ -104,7 +104,7 @@ class ConsoleTest : public QObject {
     err.str("");
 
     view.ReportOutcome(Outcome::kUpdateFailed);
-    QCOMPARE(view.ShowBox("Firmware update failure", "ERROR", BoxButtons::kOk), BoxAnswer::kOk);
+    view.ShowVerdict({TransferKind::kFirmware, false, "Firmware update failure", "ERROR"});
     QCOMPARE(Lines(out).back(), std::string("Firmware update failure"));
     QCOMPARE(err.str(), std::string());
 

@@ -17,8 +17,9 @@ class RecordingHandlers : public TransferHandlers {
   explicit RecordingHandlers(EventLog& log) : log_(log) {}
   void HandleBlockRequest(const std::uint8_t* f) override { Add("block", f); }
   void HandleTimeoutUpdate(const std::uint8_t* f) override { Add("timeout", f); }
-  void HandleFirmwareResult(const std::uint8_t* f) override { Add("firmware", f); }
-  void HandleDataMapResult(const std::uint8_t* f) override { Add("datamap", f); }
+  void HandleResult(TransferKind kind, const std::uint8_t* f) override {
+    Add(kind == TransferKind::kFirmware ? "firmware" : "datamap", f);
+  }
 
  private:
   void Add(const char* name, const std::uint8_t* f) {

@@ -60,6 +60,8 @@ class FakeView : public View {
   std::vector<BoxCall> boxes;
   std::vector<FileFilter> dialogs;
   std::vector<Outcome> outcomes;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> progress;  // block, blockCount
+  std::vector<Verdict> verdicts;
 
   // Scripted answers: popped in order; when empty, boxes answer Ok/Yes and dialogs cancel.
   std::deque<BoxAnswer> answers;
@@ -95,6 +97,15 @@ class FakeView : public View {
     gauge = percent;
     gaugeHistory.push_back(percent);
     log_.Add("view.gauge:" + std::to_string(percent));
+  }
+  // As the window: the gauge shows the percentage, the verdict is a box.
+  void ShowProgress(std::uint32_t block, std::uint32_t blockCount) override {
+    progress.emplace_back(block, blockCount);
+    SetGauge(ProgressPercent(block, blockCount));
+  }
+  void ShowVerdict(const Verdict& verdict) override {
+    verdicts.push_back(verdict);
+    ShowBox(verdict.text, verdict.caption, BoxButtons::kOk);
   }
   void ShowPorts(const std::vector<std::string>& names, const std::string& current) override {
     ports = names;

@@ -28,7 +28,7 @@ class BlockTransferTest : public QObject {
   void dataMapOfFourBlocksEndsWithDataMapEnd() {
     TransferRig rig;
     const auto image = TransferRig::Image(4);
-    rig.transfer.BeginDataMap(TransferRig::DataMapWithClosing(0x01020304), image.data(), image.size());
+    rig.transfer.Begin({TransferKind::kDataMap, 0x01020304, image});
     QCOMPARE(rig.view.outcomes, std::vector<Outcome>{Outcome::kTransferStarted});
     QCOMPARE(rig.link.sent.size(), std::size_t{1});
     QCOMPARE(rig.LastSent(), Block(image, 0));
@@ -53,7 +53,7 @@ class BlockTransferTest : public QObject {
   void firmwareOfEightBlocksMovesTheGauge() {
     TransferRig rig;
     const auto image = TransferRig::Image(8);
-    rig.transfer.BeginFirmware(TransferRig::FirmwareWithClosing(7), image.data(), image.size());
+    rig.transfer.Begin({TransferKind::kFirmware, 7, image});
     for (int k = 0; k < 8; ++k) rig.Request(40);
     QCOMPARE(rig.view.gaugeHistory, (std::vector<int>{0, 12, 25, 37, 50, 62, 75, 87, 100}));
     QCOMPARE(rig.link.sent.size(), std::size_t{9});
@@ -75,7 +75,7 @@ class BlockTransferTest : public QObject {
     QFETCH(int, blocks);
     TransferRig rig;
     const auto image = TransferRig::Image(static_cast<std::size_t>(blocks));
-    rig.transfer.BeginFirmware(TransferRig::FirmwareWithClosing(1), image.data(), image.size());
+    rig.transfer.Begin({TransferKind::kFirmware, 1, image});
     for (int k = 0; k < blocks; ++k) rig.Request(40);
     std::vector<int> expected;
     for (int k = 0; k <= blocks; ++k) expected.push_back(k * 100 / blocks);
@@ -85,7 +85,7 @@ class BlockTransferTest : public QObject {
   void requestAfterTheEndFrameSendsNothingAndKeepsTheFullInterval() {
     TransferRig rig;
     const auto image = TransferRig::Image(2);
-    rig.transfer.BeginFirmware(TransferRig::FirmwareWithClosing(7), image.data(), image.size());
+    rig.transfer.Begin({TransferKind::kFirmware, 7, image});
     rig.Request(40);
     rig.Request(40);  // end frame
     const auto endFrame = rig.LastSent();
@@ -119,7 +119,7 @@ class BlockTransferTest : public QObject {
     QFETCH(int, rearmed);
     TransferRig rig;
     const auto image = TransferRig::Image(4);
-    rig.transfer.BeginDataMap(TransferRig::DataMapWithClosing(1), image.data(), image.size());
+    rig.transfer.Begin({TransferKind::kDataMap, 1, image});
     rig.log.Clear();
     rig.Request(static_cast<std::uint16_t>(interval));
     // Timer2 first takes the full interval, then the send re-arms it with the low byte.
@@ -134,7 +134,7 @@ class BlockTransferTest : public QObject {
   void timeoutUpdateRestartsTimer2AndKeepsRetryCount() {
     TransferRig rig;
     const auto image = TransferRig::Image(4);
-    rig.transfer.BeginFirmware(TransferRig::FirmwareWithClosing(1), image.data(), image.size());
+    rig.transfer.Begin({TransferKind::kFirmware, 1, image});
     rig.sender.ResendRequest();
     rig.sender.ResendRequest();
     QCOMPARE(rig.sender.RetryCount(), 2u);
@@ -169,9 +169,9 @@ class BlockTransferTest : public QObject {
     const auto image = TransferRig::Image(1);
     // Header bytes 44 33 22 11, i.e. the little-endian value 0x11223344.
     if (firmware) {
-      rig.transfer.BeginFirmware(TransferRig::FirmwareWithClosing(0x11223344), image.data(), image.size());
+      rig.transfer.Begin({TransferKind::kFirmware, 0x11223344, image});
     } else {
-      rig.transfer.BeginDataMap(TransferRig::DataMapWithClosing(0x11223344), image.data(), image.size());
+      rig.transfer.Begin({TransferKind::kDataMap, 0x11223344, image});
     }
     rig.Request(40);
     const auto& end = rig.LastSent();
@@ -197,14 +197,14 @@ class BlockTransferTest : public QObject {
     const bool success = verdict == 1;
     TransferRig rig;
     const auto image = TransferRig::Image(4);
-    rig.transfer.BeginFirmware(TransferRig::FirmwareWithClosing(1), image.data(), image.size());
+    rig.transfer.Begin({TransferKind::kFirmware, 1, image});
     rig.view.outcomes.clear();
     bool flagRaisedWhileBoxOpen = false;
     rig.view.onBox = [&] {
       flagRaisedWhileBoxOpen = success ? rig.notices.ReadySoundPending() : rig.notices.FailedSoundPending();
     };
 
-    rig.transfer.HandleFirmwareResult(TransferRig::Verdict(0x07, static_cast<std::uint8_t>(verdict)).data());
+    rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(0x07, static_cast<std::uint8_t>(verdict)).data());
 
     QVERIFY(!rig.link.open);
     QCOMPARE(rig.view.status, std::string("device disconnected."));
@@ -233,9 +233,9 @@ class BlockTransferTest : public QObject {
     const bool success = verdict == 1;
     TransferRig rig;
     const auto image = TransferRig::Image(4);
-    rig.transfer.BeginDataMap(TransferRig::DataMapWithClosing(1), image.data(), image.size());
+    rig.transfer.Begin({TransferKind::kDataMap, 1, image});
 
-    rig.transfer.HandleDataMapResult(TransferRig::Verdict(0x09, static_cast<std::uint8_t>(verdict)).data());
+    rig.transfer.HandleResult(TransferKind::kDataMap, TransferRig::Verdict(0x09, static_cast<std::uint8_t>(verdict)).data());
 
     QVERIFY(!rig.link.open);
     QCOMPARE(rig.view.boxes.size(), std::size_t{1});
@@ -255,9 +255,9 @@ class BlockTransferTest : public QObject {
   void firmwareVerdictDuringADataMapTransferUsesTheFirmwareTexts() {
     TransferRig rig;
     const auto image = TransferRig::Image(4);
-    rig.transfer.BeginDataMap(TransferRig::DataMapWithClosing(1), image.data(), image.size());
+    rig.transfer.Begin({TransferKind::kDataMap, 1, image});
     rig.Request(40);
-    rig.transfer.HandleFirmwareResult(TransferRig::Verdict(0x07, 1).data());
+    rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(0x07, 1).data());
     QCOMPARE(rig.view.boxes.at(0).text, std::string("Firmware update completed successfully!"));
     rig.notices.Tick();
     QCOMPARE(rig.sound.played, std::vector<std::string>{"voice//update_is_ready.wav"});
@@ -283,12 +283,12 @@ class BlockTransferTest : public QObject {
   void newTransferRestartsFromBlockZero() {
     TransferRig rig;
     const auto first = TransferRig::Image(8);
-    rig.transfer.BeginFirmware(TransferRig::FirmwareWithClosing(1), first.data(), first.size());
+    rig.transfer.Begin({TransferKind::kFirmware, 1, first});
     rig.Request(40);
     rig.Request(40);
     auto second = TransferRig::Image(4);
     second[0] = 0xEE;
-    rig.transfer.BeginDataMap(TransferRig::DataMapWithClosing(2), second.data(), second.size());
+    rig.transfer.Begin({TransferKind::kDataMap, 2, second});
     QCOMPARE(rig.LastSent(), Block(second, 0));
     QCOMPARE(rig.transfer.BlockCount(), 4u);
     QCOMPARE(rig.transfer.NextBlock(), 1u);

@@ -123,7 +123,7 @@ class FileUpdateTest : public QObject {
     QCOMPARE(rig.transfer.BlockCount(), 16u);
     QCOMPARE(rig.transfer.NextBlock(), 1u);
     QVERIFY(rig.transfer.Kind() == TransferKind::kFirmware);
-    QCOMPARE(rig.transfer.Firmware().ClosingValue(), 0x11223344u);
+    QCOMPARE(rig.transfer.ClosingValue(), 0x11223344u);
     QCOMPARE(rig.link.sent, std::vector<Bytes>{FirstBlock(file)});
     QCOMPARE(rig.timer2.Interval(), 40u);
     QCOMPARE(rig.view.outcomes, std::vector<Outcome>{Outcome::kTransferStarted});
@@ -304,7 +304,7 @@ class FileUpdateTest : public QObject {
     QVERIFY(rig.view.boxes.empty() && rig.view.notices.empty());
     QCOMPARE(rig.transfer.BlockCount(), 4u);
     QVERIFY(rig.transfer.Kind() == TransferKind::kDataMap);
-    QCOMPARE(rig.transfer.DataMap().ClosingValue(), 0x11223344u);
+    QCOMPARE(rig.transfer.ClosingValue(), 0x11223344u);
     QCOMPARE(rig.link.sent, std::vector<Bytes>{FirstBlock(file)});
     QCOMPARE(rig.view.outcomes, std::vector<Outcome>{Outcome::kTransferStarted});
   }

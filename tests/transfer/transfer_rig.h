@@ -60,16 +60,6 @@ struct TransferRig : FakeWindow {
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>((i / 64) * 7 + i % 64);
     return image;
   }
-  static FirmwareHeader FirmwareWithClosing(std::uint32_t closing) {
-    FirmwareHeader h;
-    WriteLe32(&h.bytes[12], closing);
-    return h;
-  }
-  static DataMapHeader DataMapWithClosing(std::uint32_t closing) {
-    DataMapHeader h;
-    WriteLe32(&h.bytes[4], closing);
-    return h;
-  }
   const std::vector<std::uint8_t>& LastSent() const { return link.sent.back(); }
 };
 
