@@ -42,11 +42,12 @@ void BlockTransfer::Begin(UpdateImage image) {
   if (!FitsImageBuffer(image.bytes.size())) return;
   image_ = std::move(image);
   blockCount_ = static_cast<std::uint32_t>(image_.bytes.size() / kBlockSize);
+  endFrameSent_ = false;
   TransferStep(true, kFirstBlockTimeoutMs);
   view_.ReportOutcome(Outcome::kTransferStarted);
 }
 
-void BlockTransfer::TransferStep(bool start, std::uint8_t timeoutMs) {
+void BlockTransfer::TransferStep(bool start, std::uint16_t timeoutMs) {
   if (start) nextBlock_ = 0;
   // No update loaded yet: nothing to send and no progress to show.
   if (blockCount_ != 0) {
@@ -63,23 +64,30 @@ void BlockTransfer::TransferStep(bool start, std::uint8_t timeoutMs) {
 void BlockTransfer::SendEndFrame() {
   const Frame frame = BuildEndFrame(image_.kind, image_.closingValue, random_);
   sender_.SendRequest(frame.data(), frame.size(), kEndFrameTimeoutMs);
+  endFrameSent_ = true;
 }
 
 void BlockTransfer::HandleBlockRequest(const std::uint8_t* frame) {
   const std::uint16_t interval = ReadBe16(frame + kIntervalOffset);
   responseTimer_.Start(interval);
   // The step's timeout is 8 bits wide: a block sent now re-arms Timer2 with the low byte only.
-  TransferStep(false, static_cast<std::uint8_t>(interval & 0xFF));
+  // A low byte of 0 would leave Timer2 stopped while the answer is awaited, and a silent device
+  // would be waited for forever: the whole interval stands in for it.
+  const auto lowByte = static_cast<std::uint8_t>(interval & 0xFF);
+  TransferStep(false, lowByte != 0 ? lowByte : interval);
 }
 
 void BlockTransfer::HandleTimeoutUpdate(const std::uint8_t* frame) {
   responseTimer_.Start(ReadBe16(frame + kTimeoutOffset));
 }
 
-// The verdict's texts follow the result frame's own kind.
+// The verdict's texts follow the result frame's own kind. A success is believed only once this
+// transfer's end frame has gone out: an earlier one (after 2 of 12 blocks, or before any) cannot
+// be true and is shown as the failure of its kind.
 void BlockTransfer::HandleResult(TransferKind kind, const std::uint8_t* frame) {
   disconnector_.ResetToDisconnected();
-  const bool success = frame[kVerdictOffset] == 1;
+  const bool success = frame[kVerdictOffset] == 1 && endFrameSent_;
+  endFrameSent_ = false;  // one verdict per transfer
   // Only a firmware verdict has a sound. Its flag goes up before the box, so Timer3 plays it
   // while the box is open.
   if (kind == TransferKind::kFirmware) success ? notices_.RaiseReady() : notices_.RaiseFailed();

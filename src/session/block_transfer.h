@@ -32,13 +32,15 @@ class BlockTransfer : public TransferHandlers {
   // TransferStep(true, 40). An image that is empty, not whole blocks or too large is ignored.
   void Begin(UpdateImage image);
 
-  void TransferStep(bool start, std::uint8_t timeoutMs);
+  void TransferStep(bool start, std::uint16_t timeoutMs);
   void SendEndFrame();
 
   void HandleBlockRequest(const std::uint8_t* frame) override;
   void HandleTimeoutUpdate(const std::uint8_t* frame) override;
   void HandleResult(TransferKind kind, const std::uint8_t* frame) override;
 
+  // The end frame of the transfer now loaded has gone out; only then can a verdict be a success.
+  bool EndFrameSent() const { return endFrameSent_; }
   std::uint32_t BlockCount() const { return blockCount_; }
   std::uint32_t NextBlock() const { return nextBlock_; }
   TransferKind Kind() const { return image_.kind; }
@@ -54,6 +56,7 @@ class BlockTransfer : public TransferHandlers {
   UpdateImage image_;
   std::uint32_t blockCount_ = 0;
   std::uint32_t nextBlock_ = 0;
+  bool endFrameSent_ = false;
 };
 
 }  // namespace corvane

@@ -8,6 +8,7 @@ Disconnector::Disconnector(View& view, Timer& scanTimer, Timer& responseTimer, L
     : view_(view), scanTimer_(scanTimer), responseTimer_(responseTimer), link_(link) {}
 
 void Disconnector::ResetToDisconnected() {
+  ++resets_;
   view_.ClearMemo();
   responseTimer_.Stop();
   scanTimer_.Stop();

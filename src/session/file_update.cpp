@@ -41,8 +41,15 @@ std::optional<FileUpdate::Header> DecodeDataMap(const std::uint8_t* data, std::s
 
 }  // namespace
 
-FileUpdate::FileUpdate(View& view, const DeviceState& device, BlockTransfer& transfer)
-    : view_(view), device_(device), transfer_(transfer) {}
+FileUpdate::FileUpdate(View& view, const DeviceState& device, BlockTransfer& transfer, const Link& link,
+                       const Disconnector& disconnector)
+    : view_(view), device_(device), transfer_(transfer), link_(link), disconnector_(disconnector) {}
+
+// The dialog and the questions are modal: the link may drop while they are open. Whatever was
+// chosen is then for a device that is gone.
+bool FileUpdate::StillConnected(std::uint32_t resets) const {
+  return link_.IsOpen() && disconnector_.Resets() == resets;
+}
 
 void FileUpdate::UpdateFirmware() {
   const Kind kind{TransferKind::kFirmware,
@@ -76,9 +83,12 @@ void FileUpdate::WriteDataMap() {
 
 // Nothing of the transfer state (kind, closing value, image, counts) changes before every check
 // has passed: a file refused while another transfer runs leaves that transfer as it was.
+// After the dialog and after each question the update goes on only on the connection it was
+// started on; otherwise it ends quietly (the window already said "device disconnected.").
 void FileUpdate::Run(const Kind& kind) {
+  const std::uint32_t resets = disconnector_.Resets();
   const auto path = view_.ChooseFile(kind.filter);
-  if (!path) return;
+  if (!path || !StillConnected(resets)) return;
   const auto refuse = [this] { view_.ReportOutcome(Outcome::kFileRefused); };
   const auto show = [this, &path](const Kind::Box& box) {
     view_.ShowBox(box.namesPath ? *path + box.text : std::string(box.text), box.caption, BoxButtons::kOk);
@@ -96,6 +106,7 @@ void FileUpdate::Run(const Kind& kind) {
     return refuse();
   }
   if (!(this->*kind.acceptVersion)(*header, *path)) return refuse();
+  if (!StillConnected(resets)) return;
   transfer_.Begin({kind.kind, header->closingValue, std::move(*data)});
 }
 

@@ -8,13 +8,16 @@
 
 #include "block_transfer.h"
 #include "device_state.h"
+#include "disconnector.h"
+#include "link.h"
 #include "view.h"
 
 namespace corvane {
 
 class FileUpdate {
  public:
-  FileUpdate(View& view, const DeviceState& device, BlockTransfer& transfer);
+  FileUpdate(View& view, const DeviceState& device, BlockTransfer& transfer, const Link& link,
+             const Disconnector& disconnector);
   void UpdateFirmware();  // Button2Click
   void WriteDataMap();    // Button4Click
 
@@ -32,9 +35,13 @@ class FileUpdate {
   bool AcceptFirmwareVersion(const Header& header, const std::string& path);
   bool AcceptDataVersion(const Header& header, const std::string& path);
 
+  bool StillConnected(std::uint32_t resets) const;
+
   View& view_;
   const DeviceState& device_;
   BlockTransfer& transfer_;
+  const Link& link_;
+  const Disconnector& disconnector_;
 };
 
 }  // namespace corvane

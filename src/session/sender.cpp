@@ -12,7 +12,7 @@ namespace corvane {
 RequestSender::RequestSender(Link& link, Timer& responseTimer, View& view, Disconnector& disconnector, Clock clock)
     : link_(link), responseTimer_(responseTimer), view_(view), disconnector_(disconnector), clock_(std::move(clock)) {}
 
-void RequestSender::SendRequest(const std::uint8_t* data, std::size_t length, std::uint8_t timeoutMs) {
+void RequestSender::SendRequest(const std::uint8_t* data, std::size_t length, std::uint16_t timeoutMs) {
   // Refuse rather than keep a cut-off copy that would later be resent as a corrupt frame.
   if (length > savedRequest_.size()) throw std::length_error("request longer than 128 bytes");
   responseTimer_.Start(timeoutMs);  // a fresh countdown; 0 leaves the timer stopped

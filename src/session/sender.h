@@ -23,7 +23,7 @@ class RequestSender {
 
   // Keeps a copy (at most 128 bytes), restarts Timer2 with timeoutMs (0: never fires),
   // RetryCount = 0, and has the link write the bytes.
-  void SendRequest(const std::uint8_t* data, std::size_t length, std::uint8_t timeoutMs);
+  void SendRequest(const std::uint8_t* data, std::size_t length, std::uint16_t timeoutMs);
   // On each Timer2 expiry: writes the kept copy again (nothing when no port is open), counts it,
   // and past MaxRetries drops the link with the status text.
   void ResendRequest();

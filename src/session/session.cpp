@@ -38,7 +38,7 @@ Session::Session(const SessionPorts& ports)
       receiver_(std::make_unique<Receiver>(ports.view, *report_, *transfer_)),
       scan_(
           std::make_unique<ConnectionScan>(ports.view, ports.link, ports.ports, ports.scanTimer, *sender_, *receiver_)),
-      fileUpdate_(std::make_unique<FileUpdate>(ports.view, device_, *transfer_)) {}
+      fileUpdate_(std::make_unique<FileUpdate>(ports.view, device_, *transfer_, ports.link, *disconnector_)) {}
 
 Session::~Session() = default;
 

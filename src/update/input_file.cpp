@@ -1,31 +1,116 @@
 #include "input_file.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <new>
+#include <system_error>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace corvane {
 
-InputFile::InputFile(const std::string& path) : stream_(path, std::ios::binary | std::ios::in) {
-  if (!stream_.is_open()) return;
-  stream_.seekg(0, std::ios::end);
-  const std::streamoff end = stream_.tellg();
-  if (stream_.good() && end >= 0) length_ = static_cast<long long>(end);
-}
+namespace {
+constexpr const char* kNotRegular = "not a regular file";
 
-bool InputFile::ReadAll(std::vector<std::uint8_t>& out) {
-  if (length_ < 0 || !stream_.is_open()) return false;
+bool AllocateExactly(std::vector<std::uint8_t>& out, long long length) {
   try {
-    out.assign(static_cast<std::size_t>(length_), 0);
+    out.assign(static_cast<std::size_t>(length), 0);
+    return true;
   } catch (const std::bad_alloc&) {
     return false;
   } catch (const std::length_error&) {
     return false;
   }
-  stream_.seekg(0, std::ios::beg);
-  if (!stream_.good()) return false;
-  stream_.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(length_));
-  const bool whole = stream_.gcount() == static_cast<std::streamsize>(length_);
-  stream_.close();
+}
+}  // namespace
+
+std::filesystem::path PathFromUtf8(std::string_view utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string AbsoluteUtf8(std::string_view utf8) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(utf8), ec);
+  if (ec) return std::string(utf8);
+  const std::u8string text = absolute.lexically_normal().u8string();
+  return std::string(text.begin(), text.end());
+}
+
+#ifndef _WIN32
+
+// O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one forever.
+InputFile::InputFile(const std::filesystem::path& path) : path_(path) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd_ < 0) {
+    error_ = std::strerror(errno);
+    return;
+  }
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    error_ = S_ISREG(info.st_mode) ? std::strerror(errno) : kNotRegular;
+    Close();
+    return;
+  }
+  length_ = static_cast<long long>(info.st_size);
+}
+
+InputFile::~InputFile() { Close(); }
+
+void InputFile::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+bool InputFile::ReadAll(std::vector<std::uint8_t>& out) {
+  if (length_ < 0 || fd_ < 0 || !AllocateExactly(out, length_)) return false;
+  std::size_t got = 0;
+  while (got < out.size()) {
+    const ssize_t n = ::pread(fd_, out.data() + got, out.size() - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error_ = n < 0 ? std::strerror(errno) : "the file is shorter than its length";
+      break;
+    }
+    got += static_cast<std::size_t>(n);
+  }
+  Close();
+  return got == out.size();
+}
+
+#else
+
+InputFile::InputFile(const std::filesystem::path& path) : path_(path) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    error_ = ec ? ec.message() : kNotRegular;
+    return;
+  }
+  const auto size = std::filesystem::file_size(path, ec);
+  if (ec) {
+    error_ = ec.message();
+    return;
+  }
+  length_ = static_cast<long long>(size);
+}
+
+InputFile::~InputFile() = default;
+
+void InputFile::Close() {}
+
+bool InputFile::ReadAll(std::vector<std::uint8_t>& out) {
+  if (length_ < 0 || !AllocateExactly(out, length_)) return false;
+  std::ifstream stream(path_, std::ios::binary);
+  stream.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(length_));
+  const bool whole = stream.gcount() == static_cast<std::streamsize>(length_);
+  if (!whole) error_ = "the file could not be read whole";
   return whole;
 }
+
+#endif
 
 }  // namespace corvane

@@ -228,9 +228,16 @@ class FlashToolTest : public QObject {
     QCOMPARE(run.out.last(), QString("Firmware update completed successfully!"));
   }
 
+  // Six expiries drop the link; an interval whose low byte is 0 (256) is waited for in whole.
+  void deviceSilentMidTransferExitsThree_data() {
+    QTest::addColumn<int>("interval");
+    QTest::newRow("30 ms") << 30;
+    QTest::newRow("256 ms") << 256;
+  }
   void deviceSilentMidTransferExitsThree() {
+    QFETCH(int, interval);
     SimConfig config = Controller();
-    config.blockIntervalMs = 30;  // six expiries of 30 ms drop the link
+    config.blockIntervalMs = static_cast<std::uint16_t>(interval);
     config.faults.silentAfterBlocks = 5;
     const QString port = StartDevice(config);
     const Run run = Flash({"--port", port, "firmware", Firmware(*dir_, 1, 11)});
@@ -242,11 +249,11 @@ class FlashToolTest : public QObject {
     QVERIFY(!run.out.last().startsWith("100 %"));
   }
 
-  // A stuck transfer (interval 256: the response timer never fires) ended by SIGTERM: the run
+  // A stuck transfer (interval 0: the response timer never fires) ended by SIGTERM: the run
   // ends in order, says the file did not get through, and exits 130.
   void terminationSignalEndsAStuckTransfer() {
     SimConfig config = Controller();
-    config.blockIntervalMs = 0x0100;
+    config.blockIntervalMs = 0;
     config.faults.silentAfterBlocks = 3;
     const QString port = StartDevice(config);
     QProcess process;

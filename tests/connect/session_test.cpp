@@ -140,7 +140,7 @@ class SessionTest : public QObject {
     r.ConnectTo(kModelOne);
     r.log.Clear();
     // 16-byte chunks in blocks of exactly that size: an identification reply of 16 bytes cannot
-    // pass its record check, a 16-byte verdict is handled from its byte 4.
+    // pass its record check, a 16-byte verdict is handled from its byte 4 (a failure: no transfer ran).
     for (std::uint16_t type : {0xDA01, 0xDA07}) {
       const Frame full = DeviceFrame(type, {1});
       auto chunk = std::make_unique<std::uint8_t[]>(16);
@@ -149,7 +149,7 @@ class SessionTest : public QObject {
       QVERIFY(CheckFrame(chunk.get(), 16));
       r.session.OnFrame(chunk.get(), 16);
     }
-    QCOMPARE(r.view.boxes.back().text, std::string("Firmware update completed successfully!"));
+    QCOMPARE(r.view.boxes.back().text, std::string("Firmware update failure"));
     QCOMPARE(r.view.memo.size(), 0u);  // cleared by the verdict's disconnect, never rewritten
     QCOMPARE(r.log.Count("view.colour:green"), 0);
   }

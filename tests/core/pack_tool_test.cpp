@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include "packer.h"
 #include "update_file.h"
 
@@ -58,7 +60,7 @@ class PackToolTest : public QObject {
   QString Path(const QString& name) const { return dir_.filePath(name); }
   // The folder holds exactly these names: nothing half-written or temporary is left behind.
   void ExpectFolder(const QStringList& names) const {
-    auto entries = QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    auto entries = QDir(dir_.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
     auto expected = names;
     expected.sort();
     QCOMPARE(entries, expected);
@@ -174,14 +176,27 @@ class PackToolTest : public QObject {
     ExpectFolder({"image.bin"});
   }
 
+  // A missing file, a folder and a FIFO without a writer (whose open would block) fail at once.
   void unreadableInput() {
-    for (const QString& input : {Path("missing.bin"), dir_.path()}) {
+    QVERIFY(::mkfifo(Path("fifo").toLocal8Bit().constData(), 0600) == 0);
+    for (const QString& input : {Path("missing.bin"), dir_.path(), Path("fifo")}) {
       QVERIFY(WriteFile(Path("out.sbin"), "previous"));
       const Run run = Pack({"firmware", "--type", "1", "--version", "1", "--closing", "1", input, Path("out.sbin")});
       QCOMPARE(run.exitCode, 1);
       QVERIFY(run.err.startsWith("corvane-pack: cannot read"));
       QCOMPARE(ReadFile(Path("out.sbin")), QByteArray("previous"));
-      ExpectFolder({"image.bin", "out.sbin"});
+      ExpectFolder({"fifo", "image.bin", "out.sbin"});
+    }
+  }
+
+  // Packing a file onto itself, however spelled, is refused and leaves the raw image as it was.
+  void outputIsTheInput() {
+    QVERIFY(QFile::link(input_, Path("link.bin")));
+    for (const QString& output : {input_, dir_.path() + "/./image.bin", Path("link.bin")}) {
+      const Run run = Pack({"firmware", "--type", "1", "--version", "1", "--closing", "1", input_, output});
+      QCOMPARE(run.exitCode, 64);
+      QVERIFY(run.err.contains("is the input"));
+      QCOMPARE(ReadFile(input_), Pattern(1000));
     }
   }
 

@@ -130,6 +130,7 @@ class FakeView : public View {
   std::optional<std::string> ChooseFile(const FileFilter& filter) override {
     dialogs.push_back(filter);
     log_.Add("view.dialog:" + filter.pattern);
+    if (onDialog) onDialog();
     if (chosenFiles.empty()) return std::nullopt;
     auto f = chosenFiles.front();
     chosenFiles.pop_front();
@@ -137,7 +138,8 @@ class FakeView : public View {
   }
   void ReportOutcome(Outcome outcome) override { outcomes.push_back(outcome); }
 
-  std::function<void()> onBox;  // runs while a box is "open"
+  std::function<void()> onBox;     // runs while a box is "open"
+  std::function<void()> onDialog;  // runs while the file dialog is "open"
 
   static const char* Name(Control c) {
     switch (c) {

@@ -110,7 +110,8 @@ class BlockTransferTest : public QObject {
     QTest::addColumn<int>("rearmed");
     QTest::newRow("300") << 300 << 44;
     QTest::newRow("500 (01 F4)") << 500 << 244;
-    QTest::newRow("256: never fires") << 256 << 0;
+    QTest::newRow("256: low byte 0, the whole interval") << 256 << 256;
+    QTest::newRow("512: low byte 0, the whole interval") << 512 << 512;
     QTest::newRow("1000") << 1000 << 232;
     QTest::newRow("40") << 40 << 40;
   }
@@ -198,6 +199,7 @@ class BlockTransferTest : public QObject {
     TransferRig rig;
     const auto image = TransferRig::Image(4);
     rig.transfer.Begin({TransferKind::kFirmware, 1, image});
+    rig.RunToEndFrame();
     rig.view.outcomes.clear();
     bool flagRaisedWhileBoxOpen = false;
     rig.view.onBox = [&] {
@@ -234,6 +236,7 @@ class BlockTransferTest : public QObject {
     TransferRig rig;
     const auto image = TransferRig::Image(4);
     rig.transfer.Begin({TransferKind::kDataMap, 1, image});
+    rig.RunToEndFrame();
 
     rig.transfer.HandleResult(TransferKind::kDataMap, TransferRig::Verdict(0x09, static_cast<std::uint8_t>(verdict)).data());
 
@@ -256,11 +259,30 @@ class BlockTransferTest : public QObject {
     TransferRig rig;
     const auto image = TransferRig::Image(4);
     rig.transfer.Begin({TransferKind::kDataMap, 1, image});
-    rig.Request(40);
+    rig.RunToEndFrame();
     rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(0x07, 1).data());
     QCOMPARE(rig.view.boxes.at(0).text, std::string("Firmware update completed successfully!"));
     rig.notices.Tick();
     QCOMPARE(rig.sound.played, std::vector<std::string>{"voice//update_is_ready.wav"});
+  }
+
+  // A "success" before this transfer's end frame went out cannot be true: before any transfer,
+  // after 2 of 12 blocks, and a second verdict after the first.
+  void earlySuccessIsAFailure() {
+    for (int blocksSent : {-1, 2, 13}) {
+      TransferRig rig;
+      const auto image = TransferRig::Image(12);
+      if (blocksSent >= 0) rig.transfer.Begin({TransferKind::kFirmware, 1, image});
+      for (int i = 1; i < blocksSent; ++i) rig.Request(40);
+      if (blocksSent == 13) rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(0x07, 1).data());
+      rig.view.boxes.clear();
+      rig.view.outcomes.clear();
+      rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(0x07, 1).data());
+      QCOMPARE(rig.view.boxes.at(0).text, std::string("Firmware update failure"));
+      QCOMPARE(rig.view.outcomes, std::vector<Outcome>{Outcome::kUpdateFailed});
+      rig.notices.Tick();
+      QCOMPARE(rig.sound.played.back(), std::string("voice//update_failed.wav"));
+    }
   }
 
   void soundFlagsAreClearedBeforeTheyPlay() {

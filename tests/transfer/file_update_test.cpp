@@ -1,6 +1,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -53,7 +55,7 @@ Bytes FirstBlock(const Bytes& file) { return {file.begin(), file.begin() + 64}; 
 
 struct FileRig : TransferRig {
   DeviceState device;
-  FileUpdate update{view, device, transfer};
+  FileUpdate update{view, device, transfer, link, disconnector};
   QTemporaryDir dir;
 
   FileRig() {
@@ -267,6 +269,41 @@ class FileUpdateTest : public QObject {
       ExpectRefusedWithBox(rig, "Can't perform one of the following file operations: Open, Seek, Read, Close.",
                            "File Error", BoxButtons::kOkCancel);
     }
+  }
+
+  // A FIFO (whose open would wait for a writer) and a device are refused at once, like a file
+  // that cannot be opened.
+  void onlyRegularFilesAreRead() {
+    FileRig rig;
+    const std::string fifo = rig.Path("fifo.sbin");
+    QVERIFY(::mkfifo(fifo.c_str(), 0600) == 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+      FileRig r;
+      r.Firmware(path);
+      r.DataMap(path);
+      QCOMPARE(r.view.notices, (std::vector<std::string>{"The firmware file is corrupted!", "Файл карты данных поврежден!"}));
+      QVERIFY(r.link.sent.empty());
+    }
+  }
+
+  // The link drops while the dialog or a question is open: the update ends quietly, nothing is
+  // sent, and no box contradicts the "device disconnected." already shown.
+  void linkDroppedWhileTheUserChooses() {
+    for (const bool duringQuestion : {false, true}) {
+      FileRig rig;
+      const auto drop = [&rig] { rig.disconnector.ResetToDisconnected(); };
+      (duringQuestion ? rig.view.onBox : rig.view.onDialog) = drop;
+      rig.Firmware(rig.Write("same.sbin", ::Firmware(kType, 5, 1)));  // the same version asks
+      QVERIFY(rig.link.sent.empty());
+      QCOMPARE(rig.view.boxes.size(), std::size_t{duringQuestion});
+      QCOMPARE(rig.transfer.BlockCount(), 0u);
+    }
+  }
+
+  void aCyrillicFileNameIsOpened() {
+    FileRig rig;
+    rig.Firmware(rig.Write("прошивка.sbin", ::Firmware(kType, 6, 1)));
+    QCOMPARE(rig.view.outcomes, std::vector<Outcome>{Outcome::kTransferStarted});
   }
 
   void inputFileReadsExactlyItsLength() {

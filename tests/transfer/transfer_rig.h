@@ -60,6 +60,10 @@ struct TransferRig : FakeWindow {
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>((i / 64) * 7 + i % 64);
     return image;
   }
+  // Answers every block of the loaded transfer until its end frame has gone out.
+  void RunToEndFrame() {
+    while (!transfer.EndFrameSent()) Request(40);
+  }
   const std::vector<std::uint8_t>& LastSent() const { return link.sent.back(); }
 };
 

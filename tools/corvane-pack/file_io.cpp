@@ -8,6 +8,8 @@
 #include <random>
 #include <system_error>
 
+#include "input_file.h"
+
 namespace corvane::pack {
 namespace {
 
@@ -22,23 +24,22 @@ struct FileCloser {
 ReadStatus ReadWholeFile(const std::string& path, std::size_t maxSize, std::vector<std::uint8_t>& data,
                          std::string& error) {
   data.clear();
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) {
-    error = Reason();
+  InputFile file(path);  // a regular file only, never a blocking open
+  if (file.Length() < 0) {
+    error = file.Error();
     return ReadStatus::kFailed;
   }
-  std::uint8_t chunk[65536];
-  for (;;) {
-    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
-    data.insert(data.end(), chunk, chunk + got);
-    if (data.size() > maxSize) return ReadStatus::kTooLarge;
-    if (got < sizeof chunk) break;
-  }
-  if (std::ferror(file.get())) {
-    error = Reason();
+  if (static_cast<unsigned long long>(file.Length()) > maxSize) return ReadStatus::kTooLarge;
+  if (!file.ReadAll(data)) {
+    error = file.Error().empty() ? "read failed" : file.Error();
     return ReadStatus::kFailed;
   }
   return ReadStatus::kOk;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return std::filesystem::equivalent(PathFromUtf8(a), PathFromUtf8(b), ec) && !ec;
 }
 
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& data, std::string& error) {

@@ -9,10 +9,13 @@ namespace corvane::pack {
 
 enum class ReadStatus { kOk, kFailed, kTooLarge };
 
-// Reads the whole file into `data`; stops with kTooLarge as soon as it holds more than `maxSize`
-// bytes. On kFailed, `error` tells why.
+// Reads the whole of a regular file into `data`; kTooLarge, before reading, when it is longer
+// than `maxSize` bytes. A FIFO, device or socket fails at once. On kFailed, `error` tells why.
 ReadStatus ReadWholeFile(const std::string& path, std::size_t maxSize, std::vector<std::uint8_t>& data,
                          std::string& error);
+
+// True when both paths name the same existing file, whatever the spelling or links.
+bool SameFile(const std::string& a, const std::string& b);
 
 // Writes `data` to a new temporary file in the folder of `path`, then renames it to `path`.
 // On failure the temporary file is removed, `path` is left as it was, and `error` tells why.

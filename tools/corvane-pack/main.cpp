@@ -39,6 +39,10 @@ int main(int argc, char** argv) {
   const std::size_t headerSize = firmware ? kFirmwareHeaderBlocks * kBlockSize : kBlockSize;
   const std::size_t maxInput = kImageBufferSize - headerSize;
 
+  // Packing a file onto itself would replace the raw image with the packed one: the source is lost.
+  if (SameFile(args.input, args.output))
+    return Report(kUsageError, "the output '" + args.output + "' is the input file; name another output");
+
   std::vector<std::uint8_t> input;
   std::string error;
   switch (ReadWholeFile(args.input, maxInput, input, error)) {
