@@ -22,7 +22,7 @@ CC=$cc CXX=$cxx cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYP
 cmake --build "$build" -j2
 
 status=0
-for target in fuzz_frame fuzz_firmware_header fuzz_data_map_header; do
+for target in fuzz_frame fuzz_firmware_header fuzz_data_map_header fuzz_session; do
   corpus=$build/corpus/$target
   artifacts=$build/artifacts/$target
   mkdir -p "$corpus" "$artifacts"

@@ -36,11 +36,15 @@ void RequestSender::ResendRequest() {
 
 void RequestSender::SendIdentifyRequest() {
   const std::uint8_t sequence = requestSequence_++;
-  // Reseeded from the clock for every request: two requests in one second share these bytes.
-  std::mt19937 generator(static_cast<std::mt19937::result_type>(clock_()));
-  std::array<std::uint8_t, 4> random{};
-  for (auto& byte : random) byte = static_cast<std::uint8_t>(generator() & 0xFF);
-  const IdentifyRequestFrame request = BuildIdentifyRequest(sequence, random);
+  // Reseeded from the clock for every request: two requests in one second share these bytes, so
+  // the last second's draw is kept rather than made again (seeding the engine is costly).
+  const std::time_t now = clock_();
+  if (!lastSeed_ || *lastSeed_ != now) {
+    std::mt19937 generator(static_cast<std::mt19937::result_type>(now));
+    for (auto& byte : lastRandom_) byte = static_cast<std::uint8_t>(generator() & 0xFF);
+    lastSeed_ = now;
+  }
+  const IdentifyRequestFrame request = BuildIdentifyRequest(sequence, lastRandom_);
   SendRequest(request.data(), request.size(), 200);
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 
 #include "disconnector.h"
 #include "link.h"
@@ -43,6 +44,8 @@ class RequestSender {
   std::uint32_t savedLength_ = 0;
   std::uint32_t retryCount_ = 0;
   std::uint8_t requestSequence_ = 0;
+  std::optional<std::time_t> lastSeed_;  // the clock value the random bytes below were drawn for
+  std::array<std::uint8_t, 4> lastRandom_{};
 };
 
 }  // namespace corvane
