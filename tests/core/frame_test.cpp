@@ -150,7 +150,7 @@ class FrameTest : public QObject {
   void deviceFrameFields() {
     const auto block = FromHex("da 04 00 07 01 f4 00 00 00 00 00 00 4e 87 9f 2c");
     QVERIFY(CheckFrame(block.data(), 16));
-    QCOMPARE(FrameTypeCode(&block[kTypeOffset]), std::uint16_t{kBlockRequest});
+    QCOMPARE(FrameTypeCode(block.data()), std::uint16_t{kBlockRequest});
     QCOMPARE(ReadBe16(&block[kSequenceOffset]), std::uint16_t{7});
     QCOMPARE(ReadBe16(&block[kIntervalOffset]), std::uint16_t{500});
 

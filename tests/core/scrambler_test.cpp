@@ -117,20 +117,24 @@ class ScramblerTest : public QObject {
     QTest::addColumn<QByteArray>("keystream");
     QTest::newRow("zeros: bytes 0, 8, 16, 24 by 1 bit; 7 bits")
         << QByteArray("00 00 00 00 00 00 00 00 00")
-        << QByteArray("71 07 0d f5 ca 91 6c 96 77 c2 27 87 08 4f 5d e6 ea 38 ca 32 ef bf 4f ab 22 33 68 e8 7a 14 4b "
-                      "24 2e c2 95 94");
+        << QByteArray(
+               "71 07 0d f5 ca 91 6c 96 77 c2 27 87 08 4f 5d e6 ea 38 ca 32 ef bf 4f ab 22 33 68 e8 7a 14 4b "
+               "24 2e c2 95 94");
     QTest::newRow("ff: bytes 7, 15, 23, 31 by 4 bits; 22 bits")
         << QByteArray("ff ff ff ff ff ff ff ff ff")
-        << QByteArray("86 fa e5 48 a7 45 bb e1 13 c3 84 27 ae f9 b5 1c 65 19 77 df be 4a d1 19 b4 74 3d 0a 1a 52 17 "
-                      "61 4a c5 38 83");
+        << QByteArray(
+               "86 fa e5 48 a7 45 bb e1 13 c3 84 27 ae f9 b5 1c 65 19 77 df be 4a d1 19 b4 74 3d 0a 1a 52 17 "
+               "61 4a c5 38 83");
     QTest::newRow("counting: bytes 2, 12, 22, 24 by 4, 6, 1, 3 bits; 17 bits")
         << QByteArray("02 03 04 05 06 07 08 09 0a")
-        << QByteArray("c0 37 d7 2a 45 b2 2d df 08 9f 06 21 3d 77 cd a8 e3 28 cb bf f9 3e b2 88 cd a3 a1 e8 51 2c 90 "
-                      "bb 0a 56 29 c5");
+        << QByteArray(
+               "c0 37 d7 2a 45 b2 2d df 08 9f 06 21 3d 77 cd a8 e3 28 cb bf f9 3e b2 88 cd a3 a1 e8 51 2c 90 "
+               "bb 0a 56 29 c5");
     QTest::newRow("mixed: bytes 5, 14, 16, 26 by 3, 5, 3, 2 bits; 22 bits")
         << QByteArray("9d 3a 6e c1 08 f7 52 2b 1f")
-        << QByteArray("86 fa eb 08 b6 45 bb e1 13 c3 84 34 ee cd f5 1c 65 19 77 df a7 ca d1 26 74 74 3d 0a 25 92 17 "
-                      "61 4a c5 38 83");
+        << QByteArray(
+               "86 fa eb 08 b6 45 bb e1 13 c3 84 34 ee cd f5 1c 65 19 77 df a7 ca d1 26 74 74 3d 0a 25 92 17 "
+               "61 4a c5 38 83");
   }
   void keystreamKnownAnswers() {
     QFETCH(QByteArray, seed);
@@ -169,12 +173,14 @@ class ScramblerTest : public QObject {
       std::array<std::uint8_t, 64> again = out;
       std::copy(frame.begin() + kSeedOffset, frame.begin() + kSeedOffset + kSeedSize, again.begin() + kSeedOffset);
       UnscramblePayload(again.data(), again.data());
-      QCOMPARE(Hex(again.data() + kScrambledOffset, kScrambledSize), Hex(frame.data() + kScrambledOffset, kScrambledSize));
+      QCOMPARE(Hex(again.data() + kScrambledOffset, kScrambledSize),
+               Hex(frame.data() + kScrambledOffset, kScrambledSize));
 
       // In place gives the same bytes as into another buffer.
       auto inPlace = frame;
       UnscramblePayload(inPlace.data(), inPlace.data());
-      QCOMPARE(Hex(inPlace.data() + kScrambledOffset, kScrambledSize), Hex(out.data() + kScrambledOffset, kScrambledSize));
+      QCOMPARE(Hex(inPlace.data() + kScrambledOffset, kScrambledSize),
+               Hex(out.data() + kScrambledOffset, kScrambledSize));
       QCOMPARE(Hex(inPlace.data(), kScrambledOffset), Hex(frame.data(), kScrambledOffset));
       QCOMPARE(Hex(inPlace.data() + kCrcOffset, 4), Hex(frame.data() + kCrcOffset, 4));
     }
@@ -209,13 +215,15 @@ class ScramblerTest : public QObject {
     QTest::addColumn<TransferKind>("kind");
     QTest::addColumn<QByteArray>("frame");
     QTest::newRow("firmware") << TransferKind::kFirmware
-                              << QByteArray("da 06 00 01 02 03 04 05 06 07 08 09 0a d1 15 e4 6e 0b 0c 0d 0e 0f 10 11 "
-                                            "12 13 14 15 16 17 18 19 1a 1b 1c 1d 1e 1f 20 21 22 23 24 25 26 27 28 29 "
-                                            "2a 2b 2c 2d 2e 2f 30 31 32 33 34 00 65 6a af 02");
+                              << QByteArray(
+                                     "da 06 00 01 02 03 04 05 06 07 08 09 0a d1 15 e4 6e 0b 0c 0d 0e 0f 10 11 "
+                                     "12 13 14 15 16 17 18 19 1a 1b 1c 1d 1e 1f 20 21 22 23 24 25 26 27 28 29 "
+                                     "2a 2b 2c 2d 2e 2f 30 31 32 33 34 00 65 6a af 02");
     QTest::newRow("data map") << TransferKind::kDataMap
-                              << QByteArray("da 08 00 01 02 03 04 05 06 07 08 09 0a d1 15 e4 6e 0b 0c 0d 0e 0f 10 11 "
-                                            "12 13 14 15 16 17 18 19 1a 1b 1c 1d 1e 1f 20 21 22 23 24 25 26 27 28 29 "
-                                            "2a 2b 2c 2d 2e 2f 30 31 32 33 34 00 a7 eb 24 fb");
+                              << QByteArray(
+                                     "da 08 00 01 02 03 04 05 06 07 08 09 0a d1 15 e4 6e 0b 0c 0d 0e 0f 10 11 "
+                                     "12 13 14 15 16 17 18 19 1a 1b 1c 1d 1e 1f 20 21 22 23 24 25 26 27 28 29 "
+                                     "2a 2b 2c 2d 2e 2f 30 31 32 33 34 00 a7 eb 24 fb");
   }
   void endFrame() {
     QFETCH(TransferKind, kind);

@@ -83,7 +83,8 @@ class ControllerTest : public QObject {
     // Fresh seeds each time: the same record never goes out the same way twice.
     const auto again = OnlyWrite(Feed(c, Request(5)));
     QVERIFY(DecodeIdentifyReply(again.data()));
-    QVERIFY(!std::equal(again.begin() + kSeedOffset, again.begin() + kSeedOffset + kSeedSize, reply.begin() + kSeedOffset));
+    const auto seeds = again.begin() + kSeedOffset;
+    QVERIFY(!std::equal(seeds, seeds + kSeedSize, reply.begin() + kSeedOffset));
     QCOMPARE(c.Observations().identifyRequests.size(), std::size_t{2});
     QCOMPARE(ReadBe16(&c.Observations().identifyRequests[1][kSequenceOffset]), std::uint16_t{5});
   }

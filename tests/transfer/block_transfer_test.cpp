@@ -198,7 +198,8 @@ class BlockTransferTest : public QObject {
       flagRaisedWhileBoxOpen = success ? rig.notices.ReadySoundPending() : rig.notices.FailedSoundPending();
     };
 
-    rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(kFirmwareResult, static_cast<std::uint8_t>(verdict)).data());
+    const Frame result = TransferRig::Verdict(kFirmwareResult, static_cast<std::uint8_t>(verdict));
+    rig.transfer.HandleResult(TransferKind::kFirmware, result.data());
 
     QVERIFY(!rig.link.open);
     QCOMPARE(rig.view.status, std::string("device disconnected."));
@@ -229,7 +230,8 @@ class BlockTransferTest : public QObject {
     const auto image = TransferRig::Image(4);
     rig.transfer.Begin({TransferKind::kDataMap, 1, image});
 
-    rig.transfer.HandleResult(TransferKind::kDataMap, TransferRig::Verdict(kDataMapResult, static_cast<std::uint8_t>(verdict)).data());
+    const Frame result = TransferRig::Verdict(kDataMapResult, static_cast<std::uint8_t>(verdict));
+    rig.transfer.HandleResult(TransferKind::kDataMap, result.data());
 
     QVERIFY(!rig.link.open);
     QCOMPARE(rig.view.boxes.size(), std::size_t{1});
