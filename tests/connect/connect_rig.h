@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
 #include "fakes.h"
 #include "frame.h"
 #include "scrambler.h"
@@ -33,30 +34,28 @@ namespace corvane::testing {
 // A sealed IdentifyReply whose record starts with `recordStart` (the rest zero unless `tail` is
 // set), scrambled under fixed seed bytes. `breakRecord` flips one payload bit and reseals the
 // frame, so only the record CRC fails.
-inline Frame IdentifyReply(std::initializer_list<std::uint8_t> recordStart, bool breakRecord = false,
+inline Frame IdentifyReply(const std::vector<std::uint8_t>& recordStart, bool breakRecord = false,
                            std::uint8_t tail = 0) {
   Frame f{};
-  f[0] = 0xDA;
-  f[1] = 0x01;
-  f[3] = 0x2C;
-  for (std::size_t i = 4; i <= 12; ++i) f[i] = static_cast<std::uint8_t>(0x35 + 29 * i);
+  WriteBe16(&f[kTypeOffset], kIdentifyReply);
+  WriteBe16(&f[kSequenceOffset], 0x2C);
+  for (std::size_t i = kSeedOffset; i < kSeedOffset + kSeedSize; ++i) f[i] = static_cast<std::uint8_t>(0x35 + 29 * i);
   std::array<std::uint8_t, 32> record{};
   record.fill(tail);
   std::size_t i = 0;
   for (std::uint8_t b : recordStart) record[i++] = b;
   ScrambleRecord(f.data(), record.data());
-  if (breakRecord) f[30] ^= 0x01;
+  if (breakRecord) f[kRecordOffset + 6] ^= 0x01;
   SealFrame(f.data());
   return f;
 }
 
-// A sealed 64-byte device frame of the given type code, with bytes 4.. from `body`.
-inline Frame DeviceFrame(std::uint16_t type, std::initializer_list<std::uint8_t> body = {}) {
+// A sealed 64-byte device frame of the given type code with `verdict` in the verdict byte (which a
+// BlockRequest reads as the high byte of its interval).
+inline Frame DeviceFrame(std::uint16_t type, std::uint8_t verdict = 0) {
   Frame f{};
-  f[0] = static_cast<std::uint8_t>(type >> 8);
-  f[1] = static_cast<std::uint8_t>(type);
-  std::size_t i = 4;
-  for (std::uint8_t b : body) f[i++] = b;
+  WriteBe16(&f[kTypeOffset], type);
+  f[kVerdictOffset] = verdict;
   SealFrame(f.data());
   return f;
 }

@@ -23,7 +23,7 @@ class RecordingHandlers : public TransferHandlers {
 
  private:
   void Add(const char* name, const std::uint8_t* f) {
-    log_.Add(std::string("handler:") + name + ":" + std::to_string(f[4]));
+    log_.Add(std::string("handler:") + name + ":" + std::to_string(f[kVerdictOffset]));  // the byte DeviceFrame set
   }
   EventLog& log_;
 };
@@ -34,7 +34,7 @@ struct ReportRig : FakeWindow {
   DeviceReport report{view, device, disconnector};
   RecordingHandlers handlers{log};
   Receiver receiver{view, report, handlers};
-  bool Reply(std::initializer_list<std::uint8_t> record, std::uint8_t tail = 0) {
+  bool Reply(const std::vector<std::uint8_t>& record, std::uint8_t tail = 0) {
     return receiver.HandleIdentifyReply(IdentifyReply(record, false, tail).data());
   }
 };
@@ -113,7 +113,9 @@ class ReportTest : public QObject {
     for (std::uint16_t word : {0x0000, 0x0011, 0x7FFF, 0x8000}) {
       ReportRig r;
       r.device = {9, 77, 5, 1};
-      QVERIFY(r.Reply({static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word), 1, 2, 3, 4, 5, 1, 1}));
+      std::vector<std::uint8_t> record{0, 0, 1, 2, 3, 4, 5, 1, 1};
+      WriteBe16(&record[0], word);
+      QVERIFY(r.Reply(record));
       QCOMPARE(r.device.ConnectedDeviceType, word & 0x7FFF);
       QCOMPARE(r.device.ConnectedFirmwareVersion, 77);
       QCOMPARE(r.device.ConnectedDataVersion, 5);

@@ -115,20 +115,24 @@ class SenderTest : public QObject {
     QCOMPARE(r.link.sent.size(), 257u);
     for (int n = 0; n < 257; ++n) {
       const auto& q = r.link.sent[n];
-      QCOMPARE(q[0], 0xDA);
-      QCOMPARE(q[1], 0x00);
-      QCOMPARE(q[2], 0x00);
-      QCOMPARE(q[3], static_cast<std::uint8_t>(n));  // the 257th carries 0 again
-      QCOMPARE(ReadBe32(&q[8]), Stm32Crc32(q.data(), 8));
+      QCOMPARE(FrameTypeCode(q.data()), std::uint16_t{0xDA00});
+      QCOMPARE(ReadBe16(&q[kSequenceOffset]), std::uint16_t(n % 256));  // the 257th carries 0 again
+      QCOMPARE(ReadBe32(&q[kIdentifyCrcOffset]), Stm32Crc32(q.data(), kIdentifyCrcOffset));
     }
     QCOMPARE(r.sender.RequestSequence(), 1);
     // Reseeded with the calendar second for each request: low bytes of that seed's draws.
     std::mt19937 reference(static_cast<std::mt19937::result_type>(r.now));
-    for (int i = 4; i < 8; ++i) QCOMPARE(r.link.sent[0][i], static_cast<std::uint8_t>(reference() & 0xFF));
-    QVERIFY(std::equal(&r.link.sent[0][4], &r.link.sent[0][8], &r.link.sent[1][4]));
+    auto random = [&r](std::size_t n) {
+      const auto& q = r.link.sent[n];
+      return std::vector<std::uint8_t>(q.begin() + kIdentifyRandomOffset, q.begin() + kIdentifyCrcOffset);
+    };
+    std::vector<std::uint8_t> expected(4);
+    for (auto& b : expected) b = static_cast<std::uint8_t>(reference() & 0xFF);
+    QCOMPARE(random(0), expected);
+    QCOMPARE(random(1), expected);
     r.now += 1;
     r.sender.SendIdentifyRequest();
-    QVERIFY(!std::equal(&r.link.sent[0][4], &r.link.sent[0][8], &r.link.sent.back()[4]));
+    QVERIFY(random(r.link.sent.size() - 1) != expected);
   }
 };
 

@@ -5,10 +5,12 @@
 #include <random>
 #include <vector>
 
+#include "bytes.h"
 #include "crc32.h"
 #include "hex.h"
 
 using namespace corvane;
+using corvane::testing::FromHex;
 using corvane::testing::Hex;
 
 namespace {
@@ -34,17 +36,9 @@ std::vector<std::uint8_t> RandomBytes(std::size_t size, std::mt19937& engine) {
 Frame SealedFrame(std::mt19937& engine) {
   Frame frame{};
   for (auto& b : frame) b = static_cast<std::uint8_t>(engine());
-  frame[0] = 0xDA;
-  frame[1] = 0x04;
+  WriteBe16(&frame[kTypeOffset], kBlockRequest);
   SealFrame(frame.data());
   return frame;
-}
-
-void PutBe32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 24);
-  p[1] = static_cast<std::uint8_t>(v >> 16);
-  p[2] = static_cast<std::uint8_t>(v >> 8);
-  p[3] = static_cast<std::uint8_t>(v);
 }
 
 }  // namespace
@@ -84,15 +78,14 @@ class FrameTest : public QObject {
     QCOMPARE(Hex(request), QByteArray("da 00 00 00 01 02 03 04 e8 d4 42 9f"));
     const auto next = BuildIdentifyRequest(0xFE, {0xAA, 0xBB, 0xCC, 0xDD});
     QCOMPARE(Hex(next.data(), 8), QByteArray("da 00 00 fe aa bb cc dd"));
-    QCOMPARE(Stm32Crc32(next.data(), 8), std::uint32_t(next[8]) << 24 | next[9] << 16 | next[10] << 8 | next[11]);
+    QCOMPARE(Stm32Crc32(next.data(), kIdentifyCrcOffset), ReadBe32(&next[kIdentifyCrcOffset]));
   }
 
   void sealedFramePassesAndEveryBitFlipFails() {
     std::mt19937 engine(11);
     const Frame frame = SealedFrame(engine);
     QVERIFY(CheckFrame(frame.data(), 64));
-    QCOMPARE(Stm32Crc32(frame.data(), 60),
-             std::uint32_t(frame[60]) << 24 | frame[61] << 16 | frame[62] << 8 | frame[63]);
+    QCOMPARE(Stm32Crc32(frame.data(), kCrcOffset), ReadBe32(&frame[kCrcOffset]));
     for (std::size_t byte = 0; byte < 64; ++byte) {
       for (int bit = 0; bit < 8; ++bit) {
         Frame damaged = frame;
@@ -117,7 +110,7 @@ class FrameTest : public QObject {
 
     // A CRC at the end of the 100 bytes over the 96 before it is not what is checked.
     auto trailing = RandomBytes(100, engine);
-    PutBe32(&trailing[96], Stm32Crc32(trailing.data(), 96));
+    WriteBe32(&trailing[96], Stm32Crc32(trailing.data(), 96));
     QVERIFY(!CheckFrame(trailing.data(), 100));
   }
 
@@ -126,7 +119,7 @@ class FrameTest : public QObject {
     std::mt19937 engine(13);
     for (std::uint16_t length = 16; length <= 64; length += 4) {
       auto chunk = RandomBytes(length, engine);
-      PutBe32(&chunk[length - 4u], Stm32Crc32(chunk.data(), length - 4u));
+      WriteBe32(&chunk[length - 4u], Stm32Crc32(chunk.data(), length - 4u));
       QVERIFY2(CheckFrame(chunk.data(), length), qPrintable(QString("length %1").arg(length)));
       chunk[length - 5u] ^= 0x01;
       QVERIFY(!CheckFrame(chunk.data(), length));
@@ -142,16 +135,34 @@ class FrameTest : public QObject {
         fifteen[11] = static_cast<std::uint8_t>(first);
         const std::uint32_t crc = Stm32Crc32(fifteen.data(), 11);
         if ((crc >> 24) == first) {
-          PutBe32(&fifteen[11], crc);
+          WriteBe32(&fifteen[11], crc);
           found = true;
         }
       }
     }
     QVERIFY(found);
-    QCOMPARE(Stm32Crc32(fifteen.data(), 11),
-             std::uint32_t(fifteen[11]) << 24 | fifteen[12] << 16 | fifteen[13] << 8 | fifteen[14]);
+    QCOMPARE(Stm32Crc32(fifteen.data(), 11), ReadBe32(&fifteen[11]));
     QVERIFY(!CheckFrame(fifteen.data(), 15));
     QVERIFY(!CheckFrame(fifteen.data(), 0));
+  }
+
+  // Frames as a controller sends them, typed byte by byte, read through the named fields.
+  void deviceFrameFields() {
+    const auto block = FromHex("da 04 00 07 01 f4 00 00 00 00 00 00 4e 87 9f 2c");
+    QVERIFY(CheckFrame(block.data(), 16));
+    QCOMPARE(FrameTypeCode(block.data()), std::uint16_t{kBlockRequest});
+    QCOMPARE(ReadBe16(&block[kSequenceOffset]), std::uint16_t{7});
+    QCOMPARE(ReadBe16(&block[kIntervalOffset]), std::uint16_t{500});
+
+    const auto timeout = FromHex("da 05 00 08 00 00 00 00 00 00 00 00 00 13 88 00 bb 80 0f d2");
+    QVERIFY(CheckFrame(timeout.data(), 20));
+    QCOMPARE(FrameTypeCode(timeout.data()), std::uint16_t{kTimeoutUpdate});
+    QCOMPARE(ReadBe16(&timeout[kTimeoutOffset]), std::uint16_t{5000});
+
+    const auto result = FromHex("da 07 00 09 01 00 00 00 00 00 00 00 23 9b 6f 79");
+    QVERIFY(CheckFrame(result.data(), 16));
+    QCOMPARE(FrameTypeCode(result.data()), std::uint16_t{kFirmwareResult});
+    QCOMPARE(result[kVerdictOffset], std::uint8_t{1});
   }
 
   void typeCodeIsBigEndian() {

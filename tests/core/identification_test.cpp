@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "crc32.h"
+#include "bytes.h"
 #include "frame.h"
 #include "scrambler.h"
 
@@ -115,28 +115,39 @@ class IdentificationTest : public QObject {
   }
 
   void modelTable() {
+    const QStringList firstLines{
+        "Подключено устройство: Quarnel Basis",
+        "Подключено устройство: Quarnel Alto/Quarnel Pixel Controller",
+        "Подключено устройство: Quarnel Alto Max",
+        "Подключено устройство: Quarnel Cell",
+        "Подключено устройство: Quarnel Stage controller",
+        "Подключено устройство: Quarnel Stage Net",
+        "Подключено устройство: FTP SERVER (Quarnel Stage Net)",
+        "Подключено устройство: Quarnel Vela",
+        "Подключено устройство: Quarnel Sound board",
+        "Подключено устройство: Quarnel Vela RF",
+        "Подключено устройство: Quarnel Vela + DMX r3",
+        "Connected device: Quarnel Vela RF r7 (b)",
+        "Connected device: Quarnel Vela RF r8 (b)",
+        "Connected device: Quarnel Zeta r1 ",
+        "Connected device: Quarnel Zeta RF r1 ",
+        "Connected device: Quarnel Zeta RF r2 ",
+    };
     for (std::uint16_t code = 1; code <= 16; ++code) {
       const DeviceModel* model = FindModel(code);
       QVERIFY(model != nullptr);
       QCOMPARE(model->code, code);
-      QCOMPARE(model->russian, code <= 11);
       const auto lines = Lines(Record({0x00, static_cast<std::uint8_t>(code), 1, 0, 1, 0, 1, 1, 1}));
       QCOMPARE(lines.size(), code == 1 ? 7 : 5);
-      QCOMPARE(lines[0], QString::fromUtf8(model->firstLine));
-      QVERIFY(lines[0].startsWith(code <= 11 ? "Подключено устройство: " : "Connected device: "));
+      QCOMPARE(lines[0], firstLines[code - 1]);
+      QCOMPARE(lines[2], QString(code <= 11 ? "Версия загрузчика (bootloader):  1" : "Boot Loader Version:  1"));
     }
-    QCOMPARE(QString::fromUtf8(FindModel(7)->firstLine),
-             QString("Подключено устройство: FTP SERVER (Quarnel Stage Net)"));
-    QCOMPARE(QString::fromUtf8(FindModel(16)->firstLine), QString("Connected device: Quarnel Zeta RF r2 "));
-    QCOMPARE(QString::fromUtf8(FindModel(15)->firstLine), QString("Connected device: Quarnel Zeta RF r1 "));
-    QCOMPARE(QString::fromUtf8(FindModel(2)->firstLine),
-             QString("Подключено устройство: Quarnel Alto/Quarnel Pixel Controller"));
   }
 
   void unsupportedCodes() {
     for (const std::uint16_t word : {0x0000, 0x0011, 0x7FFF, 0x8000, 0x8011, 0xFFFF}) {
-      const auto record =
-          Record({static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word), 1, 0, 1, 0, 1, 1, 1});
+      auto record = Record({0, 0, 1, 0, 1, 0, 1, 1, 1});
+      WriteBe16(&record.bytes[0], word);
       QVERIFY(ReportLines(record).empty());
       QVERIFY(FindModel(record.TypeCode()) == nullptr);
       QCOMPARE(record.Marked(), (word & 0x8000) != 0);
@@ -146,9 +157,8 @@ class IdentificationTest : public QObject {
 
   void decodeReply() {
     Frame frame{};
-    frame[0] = 0xDA;
-    frame[1] = 0x01;
-    for (std::size_t i = 4; i <= 12; ++i) frame[i] = static_cast<std::uint8_t>(i * 37);
+    WriteBe16(&frame[kTypeOffset], kIdentifyReply);
+    for (std::size_t i = kSeedOffset; i < kSeedOffset + kSeedSize; ++i) frame[i] = static_cast<std::uint8_t>(i * 37);
     const auto record = Record({0x80, 0x03, 9, 0x01, 0x00, 0, 0, 1, 0, 0x55});
     ScrambleRecord(frame.data(), record.bytes.data());
     SealFrame(frame.data());
@@ -158,7 +168,7 @@ class IdentificationTest : public QObject {
     QVERIFY(decoded->bytes == record.bytes);
 
     // A damaged record (its frame CRC made good again) is refused.
-    frame[30] ^= 0x01;
+    frame[kRecordOffset + 6] ^= 0x01;
     SealFrame(frame.data());
     QVERIFY(!DecodeIdentifyReply(frame.data()).has_value());
   }

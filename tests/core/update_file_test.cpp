@@ -132,8 +132,8 @@ class UpdateFileTest : public QObject {
     for (std::size_t k = 0; k < kFirmwareHeaderBlocks; ++k) {
       const auto* blockA = &a[k * 64];
       const auto* blockB = &b[k * 64];
-      QVERIFY(Hex(blockA + 4, 9) != Hex(blockB + 4, 9));  // seed bytes
-      QVERIFY(Hex(blockA + 24, 36) != Hex(blockB + 24, 36));
+      QVERIFY(Hex(blockA + kSeedOffset, kSeedSize) != Hex(blockB + kSeedOffset, kSeedSize));
+      QVERIFY(Hex(blockA + kScrambledOffset, kScrambledSize) != Hex(blockB + kScrambledOffset, kScrambledSize));
     }
     const auto da = DecodeFirmwareHeader(a.data(), a.size());
     const auto db = DecodeFirmwareHeader(b.data(), b.size());

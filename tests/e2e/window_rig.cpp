@@ -1,16 +1,10 @@
 #include "window_rig.h"
 
-#include <dirent.h>
-#include <time.h>
-
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
-#include <QTimer>
 
 #include "gauge.h"
 
@@ -44,19 +38,6 @@ bool WindowRig::Disconnected() const {
   return !link.IsOpen() && window.ConnectButton()->isEnabled() && !window.UpdateFirmwareButton()->isEnabled() &&
          !window.WriteDataMapButton()->isEnabled() && window.Background() == window.ButtonFace() &&
          window.ProgressGauge()->value() == 0 && window.Memo()->toPlainText().isEmpty();
-}
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
-  if (done()) return true;
-  const QDeadlineTimer until(deadline);
-  QEventLoop loop;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (done() || until.hasExpired()) loop.quit();
-  });
-  poll.start(2);
-  loop.exec();
-  return done();
 }
 
 SimConfig ModelOne() {
@@ -109,31 +90,6 @@ UpdateFile WriteDataMap(const QTemporaryDir& dir, std::uint16_t dataVersion, std
   const DataMapFields fields{ModelOne().typeWord, dataVersion, 0x0DA7A000u + dataVersion};
   return Written(dir, "datamap.lbin", PackDataMap(fields, RandomContent(payloadSize, random), random),
                  fields.closingValue);
-}
-
-namespace {
-
-int EntriesIn(const char* path) {
-  DIR* dir = ::opendir(path);
-  if (!dir) return -1;
-  int n = 0;
-  while (const dirent* e = ::readdir(dir))
-    if (e->d_name[0] != '.') ++n;
-  ::closedir(dir);
-  return n;
-}
-
-}  // namespace
-
-int ThreadCount() { return EntriesIn("/proc/self/task"); }
-
-// Includes the descriptor that reads the directory, the same on every count.
-int DescriptorCount() { return EntriesIn("/proc/self/fd"); }
-
-double CpuSeconds() {
-  timespec t{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
 }  // namespace corvane::e2e

@@ -1,6 +1,6 @@
 // The real window and its controller on the real serial link, scanning exactly the given ports,
-// with a recording sound player and scripted boxes; plus the simulated model-1 controller, update
-// files packed for it, and what /proc says about this process.
+// with a recording sound player and scripted boxes; plus the simulated model-1 controller and
+// update files packed for it.
 #pragma once
 #include <QString>
 #include <QTemporaryDir>
@@ -19,15 +19,21 @@
 #include "mt_random.h"
 #include "packer.h"
 #include "port_list.h"
+#include "process_stats.h"
 #include "pty_device.h"
 #include "scripted_dialogs.h"
 #include "serial_link.h"
+#include "wait.h"
 
 class QPushButton;
 
 namespace corvane::e2e {
 
 using namespace std::chrono_literals;
+using testing::DescriptorCount;
+using testing::ProcessCpuSeconds;
+using testing::ThreadCount;
+using testing::WaitFor;
 
 // Boxes answer from the script; `whileOpen` runs once while the next box is open, standing in for
 // whatever happens before the user answers it.
@@ -81,10 +87,6 @@ class WindowRig {
   bool Disconnected() const;  // the state DISCONNECT leaves
 };
 
-// Runs the event loop, so that each frame is dispatched as soon as the link hands it over, until
-// `done` holds or the deadline passes; returns `done()`.
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline = 30s);
-
 // Model 1 with bootloader 5, firmware 42, data version 3, program memory intact and the data
 // memory check failed.
 SimConfig ModelOne();
@@ -100,10 +102,5 @@ struct UpdateFile {
 };
 UpdateFile WriteFirmware(const QTemporaryDir& dir, std::uint16_t version, std::size_t payloadSize);
 UpdateFile WriteDataMap(const QTemporaryDir& dir, std::uint16_t dataVersion, std::size_t payloadSize);
-
-// This process as /proc and the CPU clock see it.
-int ThreadCount();
-int DescriptorCount();
-double CpuSeconds();
 
 }  // namespace corvane::e2e

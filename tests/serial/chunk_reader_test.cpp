@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "bytes.h"
 #include "chunk_reader.h"
 #include "frame.h"
 
@@ -61,9 +62,8 @@ struct Rig {
 };
 
 void PutFrame(Bytes& bytes, std::size_t at, std::uint8_t sequence) {
-  bytes[at] = 0xDA;
-  bytes[at + 1] = 0x04;
-  bytes[at + 3] = sequence;
+  WriteBe16(&bytes[at + kTypeOffset], kBlockRequest);
+  WriteBe16(&bytes[at + kSequenceOffset], sequence);
   SealFrame(bytes.data() + at);
 }
 

@@ -2,17 +2,13 @@
 
 #include "raw_pty.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
-#include <cstdlib>
 
 namespace corvane::testing {
 
@@ -72,48 +68,6 @@ std::size_t Pty::QueuedAtSlave() const {
 bool Pty::WaitQueuedAtSlave(int timeoutMs) const {
   pollfd p{slave_, POLLIN, 0};
   return ::poll(&p, 1, timeoutMs) == 1 && (p.revents & POLLIN);
-}
-
-int DescriptorsOn(const std::string& path) {
-  int count = 0;
-  DIR* d = ::opendir("/proc/self/fd");
-  if (!d) return -1;
-  while (const dirent* e = ::readdir(d)) {
-    if (e->d_name[0] == '.') continue;
-    char target[PATH_MAX] = {};
-    const std::string link = std::string("/proc/self/fd/") + e->d_name;
-    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-    const std::string name(target, n > 0 ? static_cast<std::size_t>(n) : 0);
-    if (name == path || name == path + " (deleted)") ++count;
-  }
-  ::closedir(d);
-  return count;
-}
-
-int DescriptorCount() {
-  int count = 0;
-  DIR* d = ::opendir("/proc/self/fd");
-  if (!d) return -1;
-  while (const dirent* e = ::readdir(d))
-    if (e->d_name[0] != '.') ++count;
-  ::closedir(d);
-  return count - 1;  // the directory's own descriptor
-}
-
-int ThreadCount() {
-  int count = 0;
-  DIR* d = ::opendir("/proc/self/task");
-  if (!d) return -1;
-  while (const dirent* e = ::readdir(d))
-    if (e->d_name[0] != '.') ++count;
-  ::closedir(d);
-  return count;
-}
-
-double ProcessCpuSeconds() {
-  timespec t{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
 }  // namespace corvane::testing

@@ -37,10 +37,4 @@ class Pty {
   std::string slavePath_;
 };
 
-// Descriptors of this process open on `path` (also once the path is gone).
-int DescriptorsOn(const std::string& path);
-int DescriptorCount();
-int ThreadCount();
-double ProcessCpuSeconds();
-
 }  // namespace corvane::testing

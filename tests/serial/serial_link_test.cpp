@@ -11,7 +11,9 @@
 #include <memory>
 #include <vector>
 
+#include "bytes.h"
 #include "frame.h"
+#include "process_stats.h"
 #include "pty.h"
 #include "serial_link.h"
 
@@ -27,10 +29,9 @@ constexpr int kDeadlineMs = 5000;
 
 Bytes MakeFrame(std::uint8_t sequence) {
   Bytes frame(64);
-  frame[0] = 0xDA;
-  frame[1] = 0x04;
-  frame[3] = sequence;
-  for (std::size_t i = 4; i < 60; ++i) frame[i] = static_cast<std::uint8_t>(i * 7 + sequence);
+  for (std::size_t i = 0; i < kCrcOffset; ++i) frame[i] = static_cast<std::uint8_t>(i * 7 + sequence);
+  WriteBe16(&frame[kTypeOffset], kBlockRequest);
+  WriteBe16(&frame[kSequenceOffset], sequence);
   SealFrame(frame.data());
   return frame;
 }

@@ -83,9 +83,10 @@ class ControllerTest : public QObject {
     // Fresh seeds each time: the same record never goes out the same way twice.
     const auto again = OnlyWrite(Feed(c, Request(5)));
     QVERIFY(DecodeIdentifyReply(again.data()));
-    QVERIFY(!std::equal(again.begin() + 4, again.begin() + 13, reply.begin() + 4));
+    const auto seeds = again.begin() + kSeedOffset;
+    QVERIFY(!std::equal(seeds, seeds + kSeedSize, reply.begin() + kSeedOffset));
     QCOMPARE(c.Observations().identifyRequests.size(), std::size_t{2});
-    QCOMPARE(c.Observations().identifyRequests[1][3], std::uint8_t{5});
+    QCOMPARE(ReadBe16(&c.Observations().identifyRequests[1][kSequenceOffset]), std::uint16_t{5});
   }
 
   void requestsAreFramedAcrossAndWithinReads() {
@@ -142,7 +143,7 @@ class ControllerTest : public QObject {
       QCOMPARE(answer.size(), std::size_t{16});
       QVERIFY(Valid(answer));
       QCOMPARE(FrameTypeCode(answer.data()), std::uint16_t{0xDA04});
-      QCOMPARE(ReadBe16(answer.data() + 4), std::uint16_t{1000});
+      QCOMPARE(ReadBe16(answer.data() + kIntervalOffset), std::uint16_t{1000});
     }
     const auto& seen = c.Observations();
     QCOMPARE(seen.blocks.size(), std::size_t{3});
@@ -196,7 +197,7 @@ class ControllerTest : public QObject {
     const auto result = OnlyWrite(r);
     QVERIFY(Valid(result));
     QCOMPARE(FrameTypeCode(result.data()), std::uint16_t{0xDA07});
-    QCOMPARE(result[4], std::uint8_t{1});
+    QCOMPARE(result[kVerdictOffset], std::uint8_t{1});
     const auto& seen = c.Observations();
     QVERIFY(seen.endFrame);
     QCOMPARE(seen.endFrame->type, std::uint16_t{0xDA06});
@@ -208,7 +209,7 @@ class ControllerTest : public QObject {
     SimulatedController map = Connected(config);
     const auto mapResult = OnlyWrite(Feed(map, EndFrame(TransferKind::kDataMap, 0xA0B0C0D0)));
     QCOMPARE(FrameTypeCode(mapResult.data()), std::uint16_t{0xDA09});
-    QCOMPARE(mapResult[4], std::uint8_t{0xFF});
+    QCOMPARE(mapResult[kVerdictOffset], std::uint8_t{0xFF});
     QCOMPARE(map.Observations().endFrame->closingValue, 0xA0B0C0D0u);
   }
 
@@ -248,7 +249,7 @@ class ControllerTest : public QObject {
     QCOMPARE(update.size(), std::size_t{20});
     QVERIFY(Valid(update));
     QCOMPARE(FrameTypeCode(update.data()), std::uint16_t{0xDA05});
-    QCOMPARE(ReadBe16(update.data() + 13), std::uint16_t{5000});
+    QCOMPARE(ReadBe16(update.data() + kTimeoutOffset), std::uint16_t{5000});
     QCOMPARE(r.writes[0].pauseBeforeMs, std::uint16_t{0});
     QCOMPARE(FrameTypeCode(r.writes[1].bytes.data()), std::uint16_t{0xDA04});
     QCOMPARE(r.writes[1].pauseBeforeMs, std::uint16_t{300});
@@ -332,7 +333,7 @@ class ControllerTest : public QObject {
   void fragmentsAreDropped() {
     SimulatedController c;
     auto request = Request(1);
-    request[11] ^= 0x01;
+    request[kIdentifyCrcOffset + 3] ^= 0x01;
     QVERIFY(Feed(c, request).writes.empty());
     QVERIFY(c.HasPartialInput());
     c.DropPartialInput();

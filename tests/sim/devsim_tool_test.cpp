@@ -87,7 +87,7 @@ class DevsimToolTest : public QObject {
     QVERIFY(host.Write(BuildEndFrame(TransferKind::kFirmware, 0x01020304, random)));
     const auto result = host.Read(16);
     QCOMPARE(result.size(), std::size_t{16});
-    QCOMPARE(result[4], std::uint8_t{0});
+    QCOMPARE(result[kVerdictOffset], std::uint8_t{0});
     const QString summary = ReadLine(process);
     QVERIFY2(summary.contains("FirmwareEnd") && summary.contains("1 blocks") && summary.contains("0x01020304"),
              qPrintable(summary));

@@ -76,7 +76,7 @@ class PtyDeviceTest : public QObject {
     QVERIFY(host.Write(BuildEndFrame(TransferKind::kDataMap, 0xCAFEF00D, random)));
     const auto result = host.Read(16);
     QCOMPARE(TypeOf(result), std::uint16_t{0xDA09});
-    QCOMPARE(result[4], std::uint8_t{1});
+    QCOMPARE(result[kVerdictOffset], std::uint8_t{1});
 
     auto future = ended.get_future();
     QVERIFY(future.wait_for(kDeadline) == std::future_status::ready);

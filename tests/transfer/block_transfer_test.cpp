@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include "device_frames.h"
 #include "scrambler.h"
 #include "transfer_rig.h"
 
@@ -10,13 +11,6 @@ namespace {
 
 std::vector<std::uint8_t> Block(const std::vector<std::uint8_t>& image, std::size_t k) {
   return {image.begin() + static_cast<long>(k * 64), image.begin() + static_cast<long>(k * 64 + 64)};
-}
-
-// The closing value an end frame carries, with the XOR of its own keystream undone.
-std::array<std::uint8_t, 4> ClosingBytes(const std::vector<std::uint8_t>& frame) {
-  const Keystream ks = DeriveKeystream(frame.data() + 4);
-  return {static_cast<std::uint8_t>(frame[13] ^ ks[0]), static_cast<std::uint8_t>(frame[14] ^ ks[1]),
-          static_cast<std::uint8_t>(frame[15] ^ ks[2]), static_cast<std::uint8_t>(frame[16] ^ ks[3])};
 }
 
 }  // namespace
@@ -42,8 +36,7 @@ class BlockTransferTest : public QObject {
     QCOMPARE(rig.link.sent.size(), std::size_t{5});
     const auto& end = rig.LastSent();
     QCOMPARE(end.size(), std::size_t{64});
-    QCOMPARE(end[0], std::uint8_t{0xDA});
-    QCOMPARE(end[1], std::uint8_t{0x08});
+    QCOMPARE(FrameTypeCode(end.data()), std::uint16_t{0xDA08});
     QVERIFY(CheckFrame(end.data(), 64));
     QCOMPARE(rig.timer2.Interval(), 100u);
     QCOMPARE(rig.view.gaugeHistory, (std::vector<int>{0, 25, 50, 75, 100}));
@@ -58,7 +51,7 @@ class BlockTransferTest : public QObject {
     QCOMPARE(rig.view.gaugeHistory, (std::vector<int>{0, 12, 25, 37, 50, 62, 75, 87, 100}));
     QCOMPARE(rig.link.sent.size(), std::size_t{9});
     for (std::size_t k = 0; k < 8; ++k) QCOMPARE(rig.link.sent[k], Block(image, k));
-    QCOMPARE(rig.LastSent()[1], std::uint8_t{0x06});
+    QCOMPARE(rig.LastSentType(), std::uint16_t{0xDA06});
     // The last step shows 100 first, then sends the end frame.
     const int gauge100 = rig.log.Find("view.gauge:100");
     QVERIFY(gauge100 >= 0);
@@ -89,7 +82,7 @@ class BlockTransferTest : public QObject {
     rig.Request(40);
     rig.Request(40);  // end frame
     const auto endFrame = rig.LastSent();
-    QCOMPARE(endFrame[1], std::uint8_t{0x06});
+    QCOMPARE(FrameTypeCode(endFrame.data()), std::uint16_t{0xDA06});
 
     rig.Request(3000);
     rig.Request(3000);
@@ -176,14 +169,15 @@ class BlockTransferTest : public QObject {
     }
     rig.Request(40);
     const auto& end = rig.LastSent();
-    QCOMPARE(end[1], static_cast<std::uint8_t>(firmware ? 0x06 : 0x08));
-    QCOMPARE(ClosingBytes(end), (std::array<std::uint8_t, 4>{0x11, 0x22, 0x33, 0x44}));
-    QCOMPARE(end[59], std::uint8_t{0});
+    QCOMPARE(FrameTypeCode(end.data()), std::uint16_t(firmware ? 0xDA06 : 0xDA08));
+    QCOMPARE(ClosingValueOf(end.data()), 0x11223344u);
+    QCOMPARE(end[kCrcOffset - 1], std::uint8_t{0});
     QVERIFY(CheckFrame(end.data(), 64));
-    // Random bytes in frame order: 2..12, then 17..58.
-    QCOMPARE(end[2], std::uint8_t{0x5A});
-    QCOMPARE(end[12], std::uint8_t{0x5A + 10});
-    QCOMPARE(end[17], std::uint8_t{0x5A + 11});
+    // Random bytes in frame order: the sequence field and the seeds, then the bytes after the
+    // closing value.
+    QCOMPARE(end[kSequenceOffset], std::uint8_t{0x5A});
+    QCOMPARE(end[kSeedOffset + kSeedSize - 1], std::uint8_t{0x5A + 10});
+    QCOMPARE(end[kClosingOffset + 4], std::uint8_t{0x5A + 11});
   }
 
   void firmwareVerdict_data() {
@@ -206,7 +200,8 @@ class BlockTransferTest : public QObject {
       flagRaisedWhileBoxOpen = success ? rig.notices.ReadySoundPending() : rig.notices.FailedSoundPending();
     };
 
-    rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(0x07, static_cast<std::uint8_t>(verdict)).data());
+    const Frame result = TransferRig::Verdict(kFirmwareResult, static_cast<std::uint8_t>(verdict));
+    rig.transfer.HandleResult(TransferKind::kFirmware, result.data());
 
     QVERIFY(!rig.link.open);
     QCOMPARE(rig.view.status, std::string("device disconnected."));
@@ -238,7 +233,8 @@ class BlockTransferTest : public QObject {
     rig.transfer.Begin({TransferKind::kDataMap, 1, image});
     rig.RunToEndFrame();
 
-    rig.transfer.HandleResult(TransferKind::kDataMap, TransferRig::Verdict(0x09, static_cast<std::uint8_t>(verdict)).data());
+    const Frame result = TransferRig::Verdict(kDataMapResult, static_cast<std::uint8_t>(verdict));
+    rig.transfer.HandleResult(TransferKind::kDataMap, result.data());
 
     QVERIFY(!rig.link.open);
     QCOMPARE(rig.view.boxes.size(), std::size_t{1});
@@ -260,7 +256,7 @@ class BlockTransferTest : public QObject {
     const auto image = TransferRig::Image(4);
     rig.transfer.Begin({TransferKind::kDataMap, 1, image});
     rig.RunToEndFrame();
-    rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(0x07, 1).data());
+    rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(kFirmwareResult, 1).data());
     QCOMPARE(rig.view.boxes.at(0).text, std::string("Firmware update completed successfully!"));
     rig.notices.Tick();
     QCOMPARE(rig.sound.played, std::vector<std::string>{"voice//update_is_ready.wav"});
@@ -274,10 +270,10 @@ class BlockTransferTest : public QObject {
       const auto image = TransferRig::Image(12);
       if (blocksSent >= 0) rig.transfer.Begin({TransferKind::kFirmware, 1, image});
       for (int i = 1; i < blocksSent; ++i) rig.Request(40);
-      if (blocksSent == 13) rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(0x07, 1).data());
+      if (blocksSent == 13) rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(kFirmwareResult, 1).data());
       rig.view.boxes.clear();
       rig.view.outcomes.clear();
-      rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(0x07, 1).data());
+      rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(kFirmwareResult, 1).data());
       QCOMPARE(rig.view.boxes.at(0).text, std::string("Firmware update failure"));
       QCOMPARE(rig.view.outcomes, std::vector<Outcome>{Outcome::kUpdateFailed});
       rig.notices.Tick();

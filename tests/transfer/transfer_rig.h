@@ -25,29 +25,26 @@ struct TransferRig : FakeWindow {
   TransferRig() { link.open = true; }
 
   // The frames a connected device sends, sealed with their CRC.
-  static Frame DeviceFrame(std::uint8_t type) {
+  static Frame DeviceFrame(std::uint16_t type) {
     Frame f{};
-    f[0] = 0xDA;
-    f[1] = type;
+    WriteBe16(&f[kTypeOffset], type);
     return f;
   }
   static Frame BlockRequest(std::uint16_t intervalMs) {
-    Frame f = DeviceFrame(0x04);
-    f[4] = static_cast<std::uint8_t>(intervalMs >> 8);
-    f[5] = static_cast<std::uint8_t>(intervalMs);
+    Frame f = DeviceFrame(kBlockRequest);
+    WriteBe16(&f[kIntervalOffset], intervalMs);
     SealFrame(f.data());
     return f;
   }
   static Frame TimeoutUpdate(std::uint16_t intervalMs) {
-    Frame f = DeviceFrame(0x05);
-    f[13] = static_cast<std::uint8_t>(intervalMs >> 8);
-    f[14] = static_cast<std::uint8_t>(intervalMs);
+    Frame f = DeviceFrame(kTimeoutUpdate);
+    WriteBe16(&f[kTimeoutOffset], intervalMs);
     SealFrame(f.data());
     return f;
   }
-  static Frame Verdict(std::uint8_t type, std::uint8_t verdict) {
+  static Frame Verdict(std::uint16_t type, std::uint8_t verdict) {
     Frame f = DeviceFrame(type);
-    f[4] = verdict;
+    f[kVerdictOffset] = verdict;
     SealFrame(f.data());
     return f;
   }
@@ -65,6 +62,7 @@ struct TransferRig : FakeWindow {
     while (!transfer.EndFrameSent()) Request(40);
   }
   const std::vector<std::uint8_t>& LastSent() const { return link.sent.back(); }
+  std::uint16_t LastSentType() const { return FrameTypeCode(LastSent().data()); }
 };
 
 }  // namespace corvane::testing
