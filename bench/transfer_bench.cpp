@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
 
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   const auto parsed = ParseBenchOptions(args);
-  if (parsed.outcome.action != corvane::command_line::Action::kRun) return corvane::command_line::Finish(parsed.outcome);
+  if (parsed.outcome.action != corvane::command_line::Action::kRun)
+    return corvane::command_line::Finish(parsed.outcome);
   const std::uint32_t blocks = parsed.options.blocks;
   const std::uint32_t rounds = blocks < kMaxFloorRounds ? blocks : kMaxFloorRounds;
 

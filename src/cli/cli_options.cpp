@@ -54,11 +54,13 @@ command_line::Parsed<CliOptions> ParseCliOptions(const std::vector<std::string>&
   command_line::AddPath(*firmware, "FILE", options.file)->required();
   command_line::AddPath(*dataMap, "FILE", options.file)->required();
   app.callback([&] {
-    if (!identify->parsed() && !firmware->parsed() && !dataMap->parsed())
+    if (firmware->parsed()) {
+      options.command = Command::kFirmware;
+    } else if (dataMap->parsed()) {
+      options.command = Command::kDataMap;
+    } else if (!identify->parsed()) {
       throw CLI::ValidationError("missing command (identify, firmware or data-map)");
-    options.command = firmware->parsed() ? Command::kFirmware
-                      : dataMap->parsed() ? Command::kDataMap
-                                          : Command::kIdentify;
+    }
     if (options.yes && options.command != Command::kFirmware)
       throw CLI::ValidationError("--yes applies to firmware only");
   });

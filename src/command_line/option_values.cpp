@@ -85,8 +85,7 @@ CLI::Validator Seconds(long maxSeconds) {
 }
 
 CLI::Option* AddSeconds(CLI::App& app, const std::string& name, std::chrono::milliseconds& target, long maxSeconds) {
-  return app
-      .add_option_function<long long>(name, [&target](long long ms) { target = std::chrono::milliseconds(ms); })
+  return app.add_option_function<long long>(name, [&target](long long ms) { target = std::chrono::milliseconds(ms); })
       ->transform(Seconds(maxSeconds))
       ->type_name("SEC");
 }

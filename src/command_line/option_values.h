@@ -22,7 +22,8 @@ bool ParseSeconds(std::string_view text, long maxSeconds, std::chrono::milliseco
 CLI::Validator Number(std::uint64_t min, std::uint64_t max);
 CLI::Validator Seconds(long maxSeconds);
 
-// Adds option `name` (e.g. "--type") taking a number from `min` to `max` into `target`.
+// Adds option `name` (e.g. "--type") taking a number from `min` to `max` into `target`, an integer
+// or an std::optional of one.
 template <typename T>
 CLI::Option* AddNumber(CLI::App& app, const std::string& name, T& target, std::uint64_t min, std::uint64_t max) {
   return app.add_option_function<std::uint64_t>(name, [&target](std::uint64_t v) { target = static_cast<T>(v); })

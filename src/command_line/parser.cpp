@@ -62,14 +62,21 @@ Outcome Parser::Parse(const std::vector<std::string>& args) {
     app_.parse(reversed);
     return {};
   } catch (const CLI::CallForHelp&) {
-    return {Action::kHelp, help_};
+    return Answer({Action::kHelp, help_});
   } catch (const CLI::CallForVersion&) {
-    return {Action::kVersion, version_ + "\n"};
+    return Answer({Action::kVersion, version_ + "\n"});
   } catch (const CLI::ExtrasError&) {
     return {Action::kUsageError, UsageError(Unexpected())};
   } catch (const CLI::ParseError& e) {
     return {Action::kUsageError, UsageError(Rephrase(e.what()))};
   }
+}
+
+// Help and version only for a command line without unknown words: in "corvane-pack flahs
+// --version 3 ..." the --version is not a question, the unknown command is a mistake.
+Outcome Parser::Answer(Outcome answer) const {
+  if (!app_.remaining(true).empty()) return {Action::kUsageError, UsageError(Unexpected())};
+  return answer;
 }
 
 std::string Parser::UsageError(const std::string& mistake) const {

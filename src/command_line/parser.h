@@ -45,6 +45,7 @@ class Parser {
   Outcome Parse(const std::vector<std::string>& args);
 
  private:
+  Outcome Answer(Outcome answer) const;
   std::string UsageError(const std::string& mistake) const;
   std::string Unexpected() const;
 

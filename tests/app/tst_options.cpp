@@ -38,7 +38,8 @@ class OptionsTest : public QObject {
   }
 
   void helpAndVersion() {
-    for (const QStringList& args : {QStringList{"--help"}, QStringList{"-h"}, QStringList{"--port", "/dev/x", "--help"}}) {
+    for (const QStringList& args :
+         {QStringList{"--help"}, QStringList{"-h"}, QStringList{"--port", "/dev/x", "--help"}}) {
       const auto p = Parse(args);
       QCOMPARE(p.outcome.action, Action::kHelp);
       QCOMPARE(p.outcome.text, UsageText("corvane-programmer"));
@@ -66,6 +67,7 @@ class OptionsTest : public QObject {
     QTest::newRow("port with empty argument") << QStringList{"--port", ""} << "--port: needs a path";
     QTest::newRow("demo with port") << QStringList{"--demo", "--port", "/dev/pts/1"} << "excludes";
     QTest::newRow("demo with a value") << QStringList{"--demo=1"} << "--demo takes no value";
+    QTest::newRow("unknown beside version") << QStringList{"--version", "--bogus"} << "unknown option '--bogus'";
   }
   void usageErrors() {
     QFETCH(QStringList, args);

@@ -55,8 +55,8 @@ class CommandLineTest : public QObject {
     QVERIFY(!toy.limit);
 
     // Digits are numbers, never characters; hex is read; the last of a repeated option counts.
-    toy = ParseToy({"--level", "2", "--limit=0x10", "--path", "a", "--quiet", "--path=b", "--level", "0xC8", "load",
-                    "f.bin"});
+    toy = ParseToy(
+        {"--level", "2", "--limit=0x10", "--path", "a", "--quiet", "--path=b", "--level", "0xC8", "load", "f.bin"});
     QCOMPARE(int(toy.outcome.action), int(Action::kRun));
     QCOMPARE(toy.level, std::uint8_t{200});
     QCOMPARE(toy.limit, std::optional<std::uint32_t>{16});
@@ -66,7 +66,7 @@ class CommandLineTest : public QObject {
   }
 
   void helpAndVersion() {
-    for (const auto& args : {std::vector<std::string>{"-h"}, {"--help"}, {"--bogus", "--help"}, {"load", "--help"}}) {
+    for (const auto& args : {std::vector<std::string>{"-h"}, {"--help"}, {"load", "--help"}}) {
       const Outcome o = ParseToy(args).outcome;
       QCOMPARE(int(o.action), int(Action::kHelp));
       QCOMPARE(o.text, std::string("Usage: toy ...\n"));
@@ -84,6 +84,10 @@ class CommandLineTest : public QObject {
     QTest::addColumn<QString>("mistake");
     QTest::newRow("unknown option") << std::vector<std::string>{"show", "--fast=1"} << "unknown option '--fast'";
     QTest::newRow("unknown command") << std::vector<std::string>{"erase", "--quiet"} << "unknown command 'erase'";
+    // Asking for help or the version beside a mistake does not hide the mistake.
+    QTest::newRow("unknown beside help") << std::vector<std::string>{"--help", "--bogus"} << "unknown option '--bogus'";
+    QTest::newRow("unknown beside version")
+        << std::vector<std::string>{"load", "a", "b", "-V"} << "unexpected argument 'b'";
     QTest::newRow("extra argument") << std::vector<std::string>{"load", "a", "b"} << "unexpected argument 'b'";
     QTest::newRow("missing operand") << std::vector<std::string>{"load"} << "FILE is required";
     QTest::newRow("missing value") << std::vector<std::string>{"--level"} << "--level needs a value";

@@ -40,7 +40,8 @@ void PrintTransferEnd(const corvane::SimObservations& seen, std::uint8_t verdict
 
 int main(int argc, char** argv) {
   const auto parsed = corvane::ParseDevsimOptions(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
-  if (parsed.outcome.action != corvane::command_line::Action::kRun) return corvane::command_line::Finish(parsed.outcome);
+  if (parsed.outcome.action != corvane::command_line::Action::kRun)
+    return corvane::command_line::Finish(parsed.outcome);
   const corvane::SimConfig& config = parsed.options.config;
 
   struct sigaction action {};

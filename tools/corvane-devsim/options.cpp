@@ -50,8 +50,8 @@ const char kUsage[] =
     "  -h, --help                 show this text\n"
     "  -V, --version              show the version\n"
     "\n"
-    "Exit status: 0 after SIGINT or SIGTERM, 64 for a usage error, 71 when no pseudo-terminal\n"
-    "can be opened.\n";
+    "Exit status: 0 when it ends in order, 64 for a usage error, 71 when no pseudo-terminal can\n"
+    "be opened.\n";
 
 template <typename T>
 bool Number(const std::string& text, std::uint64_t max, T& out) {
@@ -76,7 +76,8 @@ bool TimeoutUpdate(const std::string& text, std::optional<TimeoutUpdatePlan>& pl
   const std::size_t second = text.find(':', first + 1);
   TimeoutUpdatePlan p;
   if (!Number(text.substr(0, first), 0xFFFFFFFF, p.afterBlock)) return false;
-  const std::string interval = text.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+  const std::string interval =
+      text.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
   if (!Number(interval, 0xFFFF, p.intervalMs)) return false;
   if (second != std::string::npos && !Number(text.substr(second + 1), 0xFFFF, p.holdMs)) return false;
   plan = p;
@@ -125,7 +126,8 @@ void AddTransfer(CLI::App& app, SimConfig& c) {
   AddNumber(app, "--interval", c.blockIntervalMs, 0, 0xFFFF);
   AddValue(app, "--timeout-update-after", "K:MS or K:MS:HOLD",
            [&c](const std::string& v) { return TimeoutUpdate(v, c.timeoutUpdate); });
-  AddValue(app, "--verdict", "ok, fail or a number 0..255", [&c](const std::string& v) { return Verdict(v, c.verdict); });
+  AddValue(app, "--verdict", "ok, fail or a number 0..255",
+           [&c](const std::string& v) { return Verdict(v, c.verdict); });
   AddNumber(app, "--blocks", c.expectedBlocks, 0, 0xFFFFFFFF);
   AddValue(app, "--reply-length", "16..64 in steps of 4",
            [&c](const std::string& v) { return ReplyLength(v, c.replyLength); });

@@ -48,8 +48,7 @@ command_line::Parsed<PackArguments> ParseArguments(const std::vector<std::string
   AddCommandArguments(*firmware, "--version", out);
   AddCommandArguments(*dataMap, "--data-version", out);
   app.callback([&] {
-    if (!firmware->parsed() && !dataMap->parsed())
-      throw CLI::ValidationError("missing command (firmware or data-map)");
+    if (!firmware->parsed() && !dataMap->parsed()) throw CLI::ValidationError("missing command (firmware or data-map)");
     out.kind = firmware->parsed() ? PackKind::kFirmware : PackKind::kDataMap;
   });
   parsed.outcome = parser.Parse(args);
