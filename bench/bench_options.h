@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "parser.h"
+
 namespace corvane::bench {
 
 // Blocks in the firmware file: its eight header blocks and at least one image block, at most
@@ -17,15 +19,7 @@ struct BenchOptions {
   std::uint32_t blocks = kMaxBlocks;
 };
 
-enum class BenchAction { kRun, kHelp, kUsageError };
-
-struct ParsedBench {
-  BenchAction action = BenchAction::kRun;
-  BenchOptions options;
-  std::string error;
-};
-
-ParsedBench ParseBenchOptions(const std::vector<std::string>& args);
-std::string BenchUsage();
+// `args` are the arguments after the program name.
+command_line::Parsed<BenchOptions> ParseBenchOptions(const std::vector<std::string>& args);
 
 }  // namespace corvane::bench

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <fstream>
-#include <iostream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -59,15 +58,9 @@ int main(int argc, char** argv) {
   using namespace corvane::bench;
 
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  const ParsedBench parsed = ParseBenchOptions(args);
-  if (parsed.action == BenchAction::kHelp) {
-    std::cout << BenchUsage();
-    return 0;
-  }
-  if (parsed.action == BenchAction::kUsageError) {
-    std::cerr << "corvane-bench: " << parsed.error << "\n\n" << BenchUsage();
-    return 2;
-  }
+  const auto parsed = ParseBenchOptions(args);
+  if (parsed.outcome.action != corvane::command_line::Action::kRun)
+    return corvane::command_line::Finish(parsed.outcome);
   const std::uint32_t blocks = parsed.options.blocks;
   const std::uint32_t rounds = blocks < kMaxFloorRounds ? blocks : kMaxFloorRounds;
 

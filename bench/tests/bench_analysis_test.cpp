@@ -9,8 +9,11 @@
 #include "latency_stats.h"
 #include "link_timing.h"
 #include "pty_floor.h"
+#include "usage_error.h"
 
 using namespace corvane::bench;
+using corvane::command_line::Action;
+using corvane::testing::IsUsageError;
 
 namespace {
 
@@ -110,13 +113,17 @@ class BenchAnalysisTest : public QObject {
   }
 
   void commandLine() {
-    QCOMPARE(ParseBenchOptions({}).options.blocks, std::uint32_t{160000});
-    QCOMPARE(ParseBenchOptions({"--help"}).action, BenchAction::kHelp);
-
-    const ParsedBench shortest = ParseBenchOptions({"--blocks", "9"});
-    QCOMPARE(shortest.action, BenchAction::kRun);
-    QCOMPARE(shortest.options.blocks, std::uint32_t{9});
+    auto p = ParseBenchOptions({});
+    QCOMPARE(p.outcome.action, Action::kRun);
+    QCOMPARE(p.options.blocks, std::uint32_t{160000});
+    p = ParseBenchOptions({"--blocks", "9"});
+    QCOMPARE(p.outcome.action, Action::kRun);
+    QCOMPARE(p.options.blocks, std::uint32_t{9});
     QCOMPARE(ParseBenchOptions({"--blocks=160000"}).options.blocks, std::uint32_t{160000});
+
+    QCOMPARE(ParseBenchOptions({"-h"}).outcome.action, Action::kHelp);
+    QVERIFY(ParseBenchOptions({"--help"}).outcome.text.starts_with("Usage: corvane-bench [--blocks N]\n"));
+    QCOMPARE(ParseBenchOptions({"-V"}).outcome.text, std::string("corvane-bench 1.28\n"));
 
     for (const auto& bad : std::vector<std::vector<std::string>>{{"--blocks", "8"},
                                                                  {"--blocks", "160001"},
@@ -126,10 +133,12 @@ class BenchAnalysisTest : public QObject {
                                                                  {"--blocks"},
                                                                  {"--block", "20"},
                                                                  {"extra"}}) {
-      const ParsedBench parsed = ParseBenchOptions(bad);
-      QCOMPARE(parsed.action, BenchAction::kUsageError);
-      QVERIFY(!parsed.error.empty());
+      const auto parsed = ParseBenchOptions(bad);
+      QCOMPARE(parsed.outcome.action, Action::kUsageError);
+      QVERIFY2(IsUsageError(parsed.outcome.text, "corvane-bench"), parsed.outcome.text.c_str());
     }
+    QVERIFY(IsUsageError(ParseBenchOptions({"--blocks", "8"}).outcome.text, "corvane-bench",
+                         "--blocks: takes a number 9..160000"));
   }
 };
 

@@ -55,35 +55,22 @@ int Run(const Options& options) {
   return 0;
 }
 
-// Prints what --help, --version or a usage error asks for; returns the exit code, or -1 to run.
-int Answer(const ParsedOptions& parsed, const std::string& program) {
-  switch (parsed.action) {
-    case OptionsAction::kHelp:
-      std::fputs(UsageText(program).c_str(), stdout);
-      return 0;
-    case OptionsAction::kVersion:
-      std::printf("%s\n", VersionText().c_str());
-      return 0;
-    case OptionsAction::kUsageError:
-      std::fprintf(stderr, "%s: %s\n%s", program.c_str(), parsed.error.c_str(), UsageText(program).c_str());
-      return kUsageExitCode;
-    case OptionsAction::kRun:
-      break;
-  }
-  return -1;
+// The executable's name without its folder, for the help text and messages.
+std::string ProgramName(int argc, char** argv) {
+  const std::string path = argc > 0 && argv[0] ? argv[0] : "corvane-programmer";
+  return path.substr(path.find_last_of("/\\") + 1);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   // --help and --version answer before the toolkit starts, so they work without a display.
+  const std::string program = ProgramName(argc, argv);
   {
     const std::vector<std::string> raw(argc > 1 ? argv + 1 : argv, argc > 1 ? argv + argc : argv);
-    const ParsedOptions early = ParseOptions(raw);
-    if (early.action == OptionsAction::kHelp || early.action == OptionsAction::kVersion) {
-      const std::string path = argc > 0 && argv[0] ? argv[0] : "corvane-programmer";
-      return Answer(early, path.substr(path.find_last_of('/') + 1));
-    }
+    const command_line::Outcome early = ParseOptions(raw, program).outcome;
+    if (early.action == command_line::Action::kHelp || early.action == command_line::Action::kVersion)
+      return command_line::Finish(early);
   }
 
   QApplication application(argc, argv);
@@ -93,8 +80,8 @@ int main(int argc, char** argv) {
   arguments.removeFirst();
   std::vector<std::string> args;
   for (const QString& a : arguments) args.push_back(a.toStdString());
-  const ParsedOptions parsed = ParseOptions(args);
-  if (const int code = Answer(parsed, ApplicationTitle().toStdString()); code >= 0) return code;
+  const command_line::Parsed<Options> parsed = ParseOptions(args, program);
+  if (parsed.outcome.action != command_line::Action::kRun) return command_line::Finish(parsed.outcome);
 
 #ifdef Q_OS_UNIX
   // Ctrl-C and the like close the window as its close box would, then end the loop, also from

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "parser.h"
+
 namespace corvane::app {
 
 struct Options {
@@ -11,20 +13,11 @@ struct Options {
   bool demo = false;               // --demo
 };
 
-enum class OptionsAction { kRun, kHelp, kVersion, kUsageError };
+// `args` are the arguments after the program name, after the toolkit has taken its own;
+// `program` is the executable's name, for the help text and messages.
+command_line::Parsed<Options> ParseOptions(const std::vector<std::string>& args, const std::string& program);
 
-struct ParsedOptions {
-  OptionsAction action = OptionsAction::kRun;
-  Options options;
-  std::string error;  // for kUsageError: what was wrong
-};
-
-inline constexpr int kUsageExitCode = 64;  // EX_USAGE
-
-// `args` are the arguments after the program name, after the toolkit has taken its own.
-ParsedOptions ParseOptions(const std::vector<std::string>& args);
-
-// The usage text for --help and after a usage error; `program` is the executable's name.
+// The text of --help.
 std::string UsageText(const std::string& program);
 
 // "Corvane Programmer 1.28"

@@ -30,22 +30,12 @@ bool StdoutIsTerminal() {
 
 int main(int argc, char** argv) {
   using namespace corvane::cli;
+  using corvane::command_line::Finish;
 
+  static_assert(Code(ExitStatus::kUsage) == corvane::command_line::kUsageExitStatus);
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  const ParsedCli parsed = ParseCliOptions(args);
-  switch (parsed.action) {
-    case CliAction::kHelp:
-      std::cout << CliUsage() << std::flush;
-      return Code(ExitStatus::kSuccess);
-    case CliAction::kVersion:
-      std::cout << CliVersion() << std::endl;
-      return Code(ExitStatus::kSuccess);
-    case CliAction::kUsageError:
-      std::cerr << "corvane-flash: " << parsed.error << "\n\n" << CliUsage() << std::flush;
-      return Code(ExitStatus::kUsage);
-    case CliAction::kRun:
-      break;
-  }
+  const auto parsed = ParseCliOptions(args);
+  if (parsed.outcome.action != corvane::command_line::Action::kRun) return Finish(parsed.outcome);
 
   QCoreApplication application(argc, argv);
   const CliOptions& options = parsed.options;

@@ -9,8 +9,10 @@
 
 #include "packer.h"
 #include "update_file.h"
+#include "usage_error.h"
 
 using namespace corvane;
+using corvane::testing::IsUsageError;
 
 namespace {
 
@@ -116,53 +118,65 @@ class PackToolTest : public QObject {
     ExpectFolder({"image.bin", "out.lbin"});
   }
 
-  void help() {
-    for (const QStringList& args : {QStringList{"--help"}, QStringList{"firmware", "--help"}}) {
+  void helpAndVersion() {
+    for (const QStringList& args : {QStringList{"--help"}, QStringList{"-h"}, QStringList{"firmware", "--help"}}) {
       const Run run = Pack(args);
       QCOMPARE(run.exitCode, 0);
       QVERIFY(run.err.isEmpty());
       QVERIFY(run.out.contains("corvane-pack firmware --type N --version V --closing C INPUT OUTPUT.sbin"));
       QVERIFY(run.out.contains("corvane-pack data-map --type N --data-version V --closing C INPUT OUTPUT.lbin"));
     }
+    for (const QStringList& args : {QStringList{"--version"}, QStringList{"-V"}}) {
+      const Run run = Pack(args);
+      QCOMPARE(run.exitCode, 0);
+      QCOMPARE(run.out, QByteArray("corvane-pack 1.28\n"));
+    }
   }
 
   void usageErrors_data() {
     QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("mistake");
     const QString in = QStringLiteral("IN");  // replaced by the real input
-    QTest::newRow("nothing") << QStringList{};
-    QTest::newRow("unknown command") << QStringList{"flash",     "--type", "1", "--version", "1",
-                                                    "--closing", "1",      in,  "o"};
-    QTest::newRow("type too big") << QStringList{"firmware",  "--type", "65536", "--version", "1",
-                                                 "--closing", "1",      in,      "o"};
-    QTest::newRow("negative") << QStringList{"firmware", "--type", "-1", "--version", "1", "--closing", "1", in, "o"};
-    QTest::newRow("hex without digits") << QStringList{"firmware",  "--type", "0x", "--version", "1",
-                                                       "--closing", "1",      in,   "o"};
-    QTest::newRow("trailing junk") << QStringList{"firmware",  "--type", "12abc", "--version", "1",
-                                                  "--closing", "1",      in,      "o"};
-    QTest::newRow("empty") << QStringList{"firmware", "--type", "", "--version", "1", "--closing", "1", in, "o"};
-    QTest::newRow("blank") << QStringList{"firmware", "--type", " 5", "--version", "1", "--closing", "1", in, "o"};
-    QTest::newRow("version too big") << QStringList{"firmware",  "--type", "1", "--version", "0x10000",
-                                                    "--closing", "1",      in,  "o"};
-    QTest::newRow("closing too big") << QStringList{"firmware",  "--type",     "1", "--version", "1",
-                                                    "--closing", "4294967296", in,  "o"};
-    QTest::newRow("huge") << QStringList{
-        "firmware", "--type", "99999999999999999999999", "--version", "1", "--closing", "1", in, "o"};
-    QTest::newRow("missing option") << QStringList{"firmware", "--type", "1", "--closing", "1", in, "o"};
-    QTest::newRow("missing value") << QStringList{"firmware", "--version", "1", "--closing", "1", in, "o", "--type"};
-    QTest::newRow("twice") << QStringList{"firmware", "--type",    "1", "--type", "2", "--version",
-                                          "1",        "--closing", "1", in,       "o"};
+    const QStringList header{"--type", "1", "--version", "1", "--closing", "1"};
+    const QStringList dataHeader{"--type", "1", "--data-version", "1", "--closing", "1"};
+    const auto firmware = [&](const QString& option, const QString& value) {
+      return QStringList{"firmware", option, value, "--version", "1", "--closing", "1", in, "o"};
+    };
+    QTest::newRow("nothing") << QStringList{} << "missing command (firmware or data-map)";
+    QTest::newRow("unknown command") << QStringList{"flash"} + header + QStringList{in, "o"}
+                                     << "unknown command 'flash'";
+    QTest::newRow("type too big") << firmware("--type", "65536") << "--type: takes a number 0..65535";
+    QTest::newRow("negative") << firmware("--type", "-1") << "not '-1'";
+    QTest::newRow("hex without digits") << firmware("--type", "0x") << "not '0x'";
+    QTest::newRow("trailing junk") << firmware("--type", "12abc") << "not '12abc'";
+    QTest::newRow("empty") << firmware("--type", "") << "not ''";
+    QTest::newRow("blank") << firmware("--type", " 5") << "not ' 5'";
+    QTest::newRow("huge") << firmware("--type", "99999999999999999999999") << "--type";
+    QTest::newRow("version too big") << QStringList{"firmware",  "--version", "0x10000", "--type", "1",
+                                                    "--closing", "1",         in,        "o"}
+                                     << "--version: takes a number 0..65535";
+    QTest::newRow("closing too big") << QStringList{"firmware",  "--closing", "4294967296", "--type", "1",
+                                                    "--version", "1",         in,           "o"}
+                                     << "--closing: takes a number 0..4294967295";
+    QTest::newRow("missing option") << QStringList{"firmware", "--type", "1", "--closing", "1", in, "o"}
+                                    << "--version is required";
+    QTest::newRow("missing value") << QStringList{"firmware", "--version", "1", "--closing", "1", in, "o", "--type"}
+                                   << "--type needs a value";
+    QTest::newRow("twice") << QStringList{"firmware", "--type", "2"} + header + QStringList{in, "o"}
+                           << "--type is given more than once";
     QTest::newRow("wrong kind of version")
-        << QStringList{"firmware", "--type", "1", "--data-version", "1", "--closing", "1", in, "o"};
-    QTest::newRow("unknown option") << QStringList{"data-map", "--type", "1", "--data-version", "1", "--closing", "1",
-                                                   "--fast",   in,       "o"};
-    QTest::newRow("short option") << QStringList{"data-map", "--type", "1", "--data-version", "1", "--closing", "1",
-                                                 "-f",       in,       "o"};
-    QTest::newRow("one file") << QStringList{"firmware", "--type", "1", "--version", "1", "--closing", "1", in};
-    QTest::newRow("three files") << QStringList{"firmware",  "--type", "1", "--version", "1",
-                                                "--closing", "1",      in,  "o",         "p"};
+        << QStringList{"firmware"} + dataHeader + QStringList{in, "o"} << "--version is required";
+    QTest::newRow("unknown option") << QStringList{"data-map"} + dataHeader + QStringList{"--fast", in, "o"}
+                                    << "unknown option '--fast'";
+    QTest::newRow("short option") << QStringList{"data-map"} + dataHeader + QStringList{"-f", in, "o"}
+                                  << "unknown option '-f'";
+    QTest::newRow("one file") << QStringList{"firmware"} + header + QStringList{in} << "OUTPUT is required";
+    QTest::newRow("three files") << QStringList{"firmware"} + header + QStringList{in, "o", "p"}
+                                 << "unexpected argument";
   }
   void usageErrors() {
     QFETCH(QStringList, args);
+    QFETCH(QString, mistake);
     for (auto& a : args) {
       if (a == "IN") a = input_;
       if (a == "o") a = Path("out");
@@ -171,8 +185,7 @@ class PackToolTest : public QObject {
     const Run run = Pack(args);
     QCOMPARE(run.exitCode, 64);
     QVERIFY(run.out.isEmpty());
-    QVERIFY(run.err.startsWith("corvane-pack: "));
-    QVERIFY(run.err.contains("--help"));
+    QVERIFY2(IsUsageError(run.err.toStdString(), "corvane-pack", mistake.toStdString()), run.err.constData());
     ExpectFolder({"image.bin"});
   }
 

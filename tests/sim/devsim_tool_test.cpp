@@ -6,9 +6,11 @@
 #include "identification.h"
 #include "mt_random.h"
 #include "scrambler.h"
+#include "usage_error.h"
 
 using namespace corvane;
 using corvane::testing::HostPort;
+using corvane::testing::IsUsageError;
 using corvane::testing::kDeadline;
 
 namespace {
@@ -31,36 +33,68 @@ class DevsimToolTest : public QObject {
  private slots:
   void helpDocumentsEveryKnob() {
     QProcess process;
-    process.start(CORVANE_DEVSIM_PATH, {"--help"});
+    process.start(CORVANE_DEVSIM_PATH, {"-h"});
     QVERIFY(process.waitForFinished(kWaitMs));
     QCOMPARE(process.exitCode(), 0);
     const QString text = QString::fromUtf8(process.readAllStandardOutput());
-    for (const char* knob :
-         {"--type", "--bootloader", "--firmware", "--data-version", "--program-check", "--data-check",
-          "--interval", "--timeout-update-after", "--verdict", "--silent", "--bad-frame-crc", "--bad-record-crc",
-          "--split", "--double", "--garbage", "--answer-after", "--vanish-after-blocks", "--silent-after-blocks"})
+    for (const char* knob : {"--type",
+                             "--bootloader",
+                             "--firmware",
+                             "--data-version",
+                             "--program-check",
+                             "--data-check",
+                             "--record-tail",
+                             "--interval",
+                             "--timeout-update-after",
+                             "--verdict",
+                             "--blocks",
+                             "--reply-length",
+                             "--strict-resends",
+                             "--seed",
+                             "--silent",
+                             "--bad-frame-crc",
+                             "--bad-record-crc",
+                             "--split",
+                             "--double",
+                             "--garbage",
+                             "--answer-after",
+                             "--vanish-after-blocks",
+                             "--silent-after-blocks",
+                             "--help",
+                             "--version"})
       QVERIFY2(text.contains(knob), knob);
+
+    process.start(CORVANE_DEVSIM_PATH, {"--version"});
+    QVERIFY(process.waitForFinished(kWaitMs));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(process.readAllStandardOutput(), QByteArray("corvane-devsim 1.28\n"));
   }
 
   void badArgumentsExitWithUsage_data() {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("unknown option") << QStringList{"--frobnicate"};
-    QTest::newRow("type too wide") << QStringList{"--type", "0x10000"};
-    QTest::newRow("bootloader too big") << QStringList{"--bootloader=256"};
-    QTest::newRow("missing value") << QStringList{"--interval"};
-    QTest::newRow("bad verdict") << QStringList{"--verdict", "maybe"};
-    QTest::newRow("timeout update without interval") << QStringList{"--timeout-update-after", "3"};
-    QTest::newRow("reply length off the word") << QStringList{"--reply-length", "18"};
-    QTest::newRow("flag with a value") << QStringList{"--silent=1"};
+    QTest::addColumn<QString>("mistake");
+    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << "unknown option '--frobnicate'";
+    QTest::newRow("operand") << QStringList{"/dev/pts/3"} << "unexpected argument '/dev/pts/3'";
+    QTest::newRow("type too wide") << QStringList{"--type", "0x10000"} << "--type: takes a number 0..65535";
+    QTest::newRow("bootloader too big") << QStringList{"--bootloader=256"} << "--bootloader: takes a number 0..255";
+    QTest::newRow("missing value") << QStringList{"--interval"} << "--interval needs a value";
+    QTest::newRow("bad verdict") << QStringList{"--verdict", "maybe"} << "--verdict: takes ok, fail or a number";
+    QTest::newRow("timeout update without interval")
+        << QStringList{"--timeout-update-after", "3"} << "--timeout-update-after: takes K:MS";
+    QTest::newRow("reply length off the word") << QStringList{"--reply-length", "18"} << "--reply-length";
+    QTest::newRow("record tail too long") << QStringList{"--record-tail", QString(48, '0')} << "--record-tail";
+    QTest::newRow("flag with a value") << QStringList{"--silent=1"} << "--silent takes no value";
   }
   void badArgumentsExitWithUsage() {
     QFETCH(QStringList, arguments);
+    QFETCH(QString, mistake);
     QProcess process;
     process.start(CORVANE_DEVSIM_PATH, arguments);
     QVERIFY(process.waitForFinished(kWaitMs));
     QCOMPARE(process.exitCode(), 64);
     QVERIFY(process.readAllStandardOutput().isEmpty());
-    QVERIFY(process.readAllStandardError().contains("Usage:"));
+    const std::string err = process.readAllStandardError().toStdString();
+    QVERIFY2(IsUsageError(err, "corvane-devsim", mistake.toStdString()), err.c_str());
   }
 
   void answersOnThePrintedPathUntilTerminated() {

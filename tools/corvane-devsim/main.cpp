@@ -4,14 +4,14 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "options.h"
 #include "pty_device.h"
 
 namespace {
 
-constexpr int kExitUsage = 64;
-constexpr int kExitOsError = 71;
+constexpr int kExitOsError = 71;  // EX_OSERR
 
 volatile std::sig_atomic_t stopSignal = 0;
 
@@ -39,16 +39,10 @@ void PrintTransferEnd(const corvane::SimObservations& seen, std::uint8_t verdict
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string error;
-  const auto options = corvane::ParseDevsimOptions(argc - 1, argv + 1, error);
-  if (!options) {
-    std::fprintf(stderr, "corvane-devsim: %s\n\n%s", error.c_str(), corvane::DevsimUsage());
-    return kExitUsage;
-  }
-  if (options->help) {
-    std::fputs(corvane::DevsimUsage(), stdout);
-    return 0;
-  }
+  const auto parsed = corvane::ParseDevsimOptions(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  if (parsed.outcome.action != corvane::command_line::Action::kRun)
+    return corvane::command_line::Finish(parsed.outcome);
+  const corvane::SimConfig& config = parsed.options.config;
 
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
@@ -56,9 +50,10 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
 
-  corvane::PtyController device(options->config);
-  const std::uint8_t verdict = options->config.verdict;
+  corvane::PtyController device(config);
+  const std::uint8_t verdict = config.verdict;
   device.OnTransferEnd([verdict](const corvane::SimObservations& seen) { PrintTransferEnd(seen, verdict); });
+  std::string error;
   if (!device.Start(&error)) {
     std::fprintf(stderr, "corvane-devsim: cannot open a pseudo-terminal: %s\n", error.c_str());
     return kExitOsError;

@@ -2,10 +2,14 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
+
+#include "option_values.h"
 
 namespace corvane {
 namespace {
+
+using command_line::AddNumber;
+using command_line::ParseNumber;
 
 const char kUsage[] =
     "Usage: corvane-devsim [options]\n"
@@ -43,35 +47,11 @@ const char kUsage[] =
     "  --answer-after N           leave the first N identify requests unanswered\n"
     "  --vanish-after-blocks N    close the line once N blocks have arrived (0: at the first bytes)\n"
     "  --silent-after-blocks N    stop answering once N blocks have arrived\n"
-    "  --help                     show this text\n";
-
-// Decimal, or hexadecimal after 0x; no sign, at most `max`.
-bool ParseNumber(const std::string& text, std::uint64_t max, std::uint64_t& value) {
-  std::size_t pos = 0;
-  int base = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    base = 16;
-    pos = 2;
-  }
-  if (pos >= text.size()) return false;
-  value = 0;
-  for (; pos < text.size(); ++pos) {
-    const char c = text[pos];
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (base == 16 && c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else if (base == 16 && c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
-      return false;
-    }
-    value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
-    if (value > max) return false;
-  }
-  return true;
-}
+    "  -h, --help                 show this text\n"
+    "  -V, --version              show the version\n"
+    "\n"
+    "Exit status: 0 when it ends in order, 64 for a usage error, 71 when no pseudo-terminal can\n"
+    "be opened.\n";
 
 template <typename T>
 bool Number(const std::string& text, std::uint64_t max, T& out) {
@@ -85,9 +65,7 @@ bool RecordTail(const std::string& text, std::array<std::uint8_t, 23>& tail) {
   if (text.size() % 2 != 0 || text.size() > 2 * tail.size()) return false;
   tail.fill(0);
   for (std::size_t i = 0; i < text.size(); i += 2) {
-    std::uint64_t byte;
-    if (!ParseNumber("0x" + text.substr(i, 2), 0xFF, byte)) return false;
-    tail[i / 2] = static_cast<std::uint8_t>(byte);
+    if (!Number("0x" + text.substr(i, 2), 0xFF, tail[i / 2])) return false;
   }
   return true;
 }
@@ -98,7 +76,8 @@ bool TimeoutUpdate(const std::string& text, std::optional<TimeoutUpdatePlan>& pl
   const std::size_t second = text.find(':', first + 1);
   TimeoutUpdatePlan p;
   if (!Number(text.substr(0, first), 0xFFFFFFFF, p.afterBlock)) return false;
-  const std::string interval = text.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+  const std::string interval =
+      text.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
   if (!Number(interval, 0xFFFF, p.intervalMs)) return false;
   if (second != std::string::npos && !Number(text.substr(second + 1), 0xFFFF, p.holdMs)) return false;
   plan = p;
@@ -118,87 +97,66 @@ bool Verdict(const std::string& text, std::uint8_t& verdict) {
 }
 
 bool ReplyLength(const std::string& text, std::size_t& length) {
-  return Number(text, 64, length) && length >= 16 && length % 4 == 0;
+  std::size_t value = 0;
+  if (!Number(text, 64, value) || value < 16 || value % 4 != 0) return false;
+  length = value;
+  return true;
 }
 
-bool Optional32(const std::string& text, std::optional<std::uint32_t>& out) {
-  std::uint32_t value;
-  if (!Number(text, 0xFFFFFFFF, value)) return false;
-  out = value;
-  return true;
+// Adds option `name` whose value `set` reads; when it cannot, the mistake names `expected`.
+void AddValue(CLI::App& app, const std::string& name, const std::string& expected,
+              std::function<bool(const std::string&)> set) {
+  app.add_option_function<std::string>(name, [name, expected, set](const std::string& value) {
+    if (!set(value)) throw CLI::ValidationError(name, "takes " + expected + ", not '" + value + "'");
+  });
+}
+
+void AddIdentification(CLI::App& app, SimConfig& c) {
+  AddNumber(app, "--type", c.typeWord, 0, 0xFFFF);
+  AddNumber(app, "--bootloader", c.bootloaderVersion, 0, 0xFF);
+  AddNumber(app, "--firmware", c.firmwareVersion, 0, 0xFFFF);
+  AddNumber(app, "--data-version", c.dataVersion, 0, 0xFFFF);
+  AddNumber(app, "--program-check", c.programCheck, 0, 0xFF);
+  AddNumber(app, "--data-check", c.dataCheck, 0, 0xFF);
+  AddValue(app, "--record-tail", "up to 23 bytes as hex digits",
+           [&c](const std::string& v) { return RecordTail(v, c.recordTail); });
+}
+
+void AddTransfer(CLI::App& app, SimConfig& c) {
+  AddNumber(app, "--interval", c.blockIntervalMs, 0, 0xFFFF);
+  AddValue(app, "--timeout-update-after", "K:MS or K:MS:HOLD",
+           [&c](const std::string& v) { return TimeoutUpdate(v, c.timeoutUpdate); });
+  AddValue(app, "--verdict", "ok, fail or a number 0..255",
+           [&c](const std::string& v) { return Verdict(v, c.verdict); });
+  AddNumber(app, "--blocks", c.expectedBlocks, 0, 0xFFFFFFFF);
+  AddValue(app, "--reply-length", "16..64 in steps of 4",
+           [&c](const std::string& v) { return ReplyLength(v, c.replyLength); });
+  app.add_flag_callback("--strict-resends", [&c] { c.resendRule = ResendRule::kAlways; });
+  AddNumber(app, "--seed", c.randomSeed, 0, 0xFFFFFFFF);
+}
+
+void AddFaults(CLI::App& app, SimFaults& f) {
+  app.add_flag("--silent", f.silent);
+  app.add_flag("--bad-frame-crc", f.badFrameCrc);
+  app.add_flag("--bad-record-crc", f.badRecordCrc);
+  app.add_flag("--split", f.splitReply);
+  app.add_flag("--double", f.doubleFrame);
+  app.add_flag("--garbage", f.garbage);
+  AddNumber(app, "--answer-after", f.ignoredIdentifies, 0, 0xFFFFFFFF);
+  AddNumber(app, "--vanish-after-blocks", f.vanishAfterBlocks, 0, 0xFFFFFFFF);
+  AddNumber(app, "--silent-after-blocks", f.silentAfterBlocks, 0, 0xFFFFFFFF);
 }
 
 }  // namespace
 
-const char* DevsimUsage() { return kUsage; }
-
-std::optional<DevsimOptions> ParseDevsimOptions(int argc, const char* const* argv, std::string& error) {
-  DevsimOptions options;
-  SimConfig& c = options.config;
-  SimFaults& f = c.faults;
-
-  const std::map<std::string, std::function<void()>> flags = {
-      {"--help", [&] { options.help = true; }},
-      {"--strict-resends", [&] { c.resendRule = ResendRule::kAlways; }},
-      {"--silent", [&] { f.silent = true; }},
-      {"--bad-frame-crc", [&] { f.badFrameCrc = true; }},
-      {"--bad-record-crc", [&] { f.badRecordCrc = true; }},
-      {"--split", [&] { f.splitReply = true; }},
-      {"--double", [&] { f.doubleFrame = true; }},
-      {"--garbage", [&] { f.garbage = true; }},
-  };
-  const std::map<std::string, std::function<bool(const std::string&)>> valued = {
-      {"--type", [&](const std::string& v) { return Number(v, 0xFFFF, c.typeWord); }},
-      {"--bootloader", [&](const std::string& v) { return Number(v, 0xFF, c.bootloaderVersion); }},
-      {"--firmware", [&](const std::string& v) { return Number(v, 0xFFFF, c.firmwareVersion); }},
-      {"--data-version", [&](const std::string& v) { return Number(v, 0xFFFF, c.dataVersion); }},
-      {"--program-check", [&](const std::string& v) { return Number(v, 0xFF, c.programCheck); }},
-      {"--data-check", [&](const std::string& v) { return Number(v, 0xFF, c.dataCheck); }},
-      {"--record-tail", [&](const std::string& v) { return RecordTail(v, c.recordTail); }},
-      {"--interval", [&](const std::string& v) { return Number(v, 0xFFFF, c.blockIntervalMs); }},
-      {"--timeout-update-after", [&](const std::string& v) { return TimeoutUpdate(v, c.timeoutUpdate); }},
-      {"--verdict", [&](const std::string& v) { return Verdict(v, c.verdict); }},
-      {"--blocks", [&](const std::string& v) { return Optional32(v, c.expectedBlocks); }},
-      {"--reply-length", [&](const std::string& v) { return ReplyLength(v, c.replyLength); }},
-      {"--seed", [&](const std::string& v) { return Optional32(v, c.randomSeed); }},
-      {"--answer-after", [&](const std::string& v) { return Number(v, 0xFFFFFFFF, f.ignoredIdentifies); }},
-      {"--vanish-after-blocks", [&](const std::string& v) { return Optional32(v, f.vanishAfterBlocks); }},
-      {"--silent-after-blocks", [&](const std::string& v) { return Optional32(v, f.silentAfterBlocks); }},
-  };
-
-  for (int i = 0; i < argc; ++i) {
-    std::string arg = argv[i];
-    std::optional<std::string> value;
-    if (const std::size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-      value = arg.substr(eq + 1);
-      arg.resize(eq);
-    }
-    if (const auto flag = flags.find(arg); flag != flags.end()) {
-      if (value) {
-        error = "option " + arg + " takes no value";
-        return std::nullopt;
-      }
-      flag->second();
-      continue;
-    }
-    const auto setter = valued.find(arg);
-    if (setter == valued.end()) {
-      error = "unknown option: " + arg;
-      return std::nullopt;
-    }
-    if (!value) {
-      if (i + 1 >= argc) {
-        error = "option " + arg + " needs a value";
-        return std::nullopt;
-      }
-      value = argv[++i];
-    }
-    if (!setter->second(*value)) {
-      error = "bad value for " + arg + ": " + *value;
-      return std::nullopt;
-    }
-  }
-  return options;
+command_line::Parsed<DevsimOptions> ParseDevsimOptions(const std::vector<std::string>& args) {
+  command_line::Parsed<DevsimOptions> parsed;
+  command_line::Parser parser("corvane-devsim", kUsage, command_line::VersionLine("corvane-devsim"));
+  AddIdentification(parser.app(), parsed.options.config);
+  AddTransfer(parser.app(), parsed.options.config);
+  AddFaults(parser.app(), parsed.options.config.faults);
+  parsed.outcome = parser.Parse(args);
+  return parsed;
 }
 
 }  // namespace corvane

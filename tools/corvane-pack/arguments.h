@@ -2,7 +2,9 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <string_view>
+#include <vector>
+
+#include "parser.h"
 
 namespace corvane::pack {
 
@@ -17,17 +19,7 @@ struct PackArguments {
   std::string output;
 };
 
-struct ParseResult {
-  enum class Status { kRun, kHelp, kUsageError } status = Status::kUsageError;
-  PackArguments arguments;
-  std::string error;  // for kUsageError
-};
-
-ParseResult ParseArguments(int argc, const char* const* argv);
-
-// A decimal or 0x-prefixed hexadecimal number no greater than `max`, with nothing around it.
-bool ParseNumber(std::string_view text, std::uint64_t max, std::uint64_t& value);
-
-extern const char* const kUsage;
+// `args` are the arguments after the program name.
+command_line::Parsed<PackArguments> ParseArguments(const std::vector<std::string>& args);
 
 }  // namespace corvane::pack

@@ -11,12 +11,10 @@
 
 namespace {
 
-constexpr int kUsageError = 64;  // EX_USAGE
 constexpr int kIoError = 1;
 
 int Report(int status, const std::string& message) {
   std::fprintf(stderr, "corvane-pack: %s\n", message.c_str());
-  if (status == kUsageError) std::fprintf(stderr, "Try 'corvane-pack --help' for usage.\n");
   return status;
 }
 
@@ -26,13 +24,9 @@ int main(int argc, char** argv) {
   using namespace corvane;
   using namespace corvane::pack;
 
-  const ParseResult parsed = ParseArguments(argc, argv);
-  if (parsed.status == ParseResult::Status::kHelp) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  if (parsed.status == ParseResult::Status::kUsageError) return Report(kUsageError, parsed.error);
-  const PackArguments& args = parsed.arguments;
+  const auto parsed = ParseArguments(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  if (parsed.outcome.action != command_line::Action::kRun) return command_line::Finish(parsed.outcome);
+  const PackArguments& args = parsed.options;
   const bool firmware = args.kind == PackKind::kFirmware;
 
   // The largest raw input whose packed file still fits the programmer's image buffer.
@@ -41,7 +35,7 @@ int main(int argc, char** argv) {
 
   // Packing a file onto itself would replace the raw image with the packed one: the source is lost.
   if (SameFile(args.input, args.output))
-    return Report(kUsageError, "the output '" + args.output + "' is the input file; name another output");
+    return Report(command_line::kUsageExitStatus, "the output '" + args.output + "' is the input file; name another output");
 
   std::vector<std::uint8_t> input;
   std::string error;
