@@ -1,7 +1,8 @@
 // The view of a benchmark run: no window. The file dialog returns the prepared file, questions
-// are answered Yes, and the milestones go to whoever drives the run.
+// are answered Yes, and the moments the transfer starts and succeeds are taken as the session
+// reports them.
 #pragma once
-#include <functional>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <utility>
@@ -12,8 +13,9 @@ namespace corvane::bench {
 
 class BenchView final : public View {
  public:
-  BenchView(std::string file, std::function<void(Outcome)> onOutcome)
-      : file_(std::move(file)), onOutcome_(std::move(onOutcome)) {}
+  using Clock = std::chrono::steady_clock;
+
+  explicit BenchView(std::string file) : file_(std::move(file)) {}
 
   void ClearMemo() override {}
   void AppendMemoLine(const std::string&) override {}
@@ -33,15 +35,25 @@ class BenchView final : public View {
   }
   std::optional<std::string> ChooseFile(const FileFilter&) override { return file_; }
 
-  void ReportOutcome(Outcome outcome) override { onOutcome_(outcome); }
+  // Timed here, inside the handler, not when the milestone reaches the driver.
+  void ReportOutcome(Outcome outcome) override {
+    if (outcome == Outcome::kTransferStarted) started_ = Clock::now();
+    if (outcome == Outcome::kUpdateSucceeded) succeeded_ = Clock::now();
+  }
 
-  // The last status, notice or box text: what went wrong when a run fails.
+  // The error box for an exception that escaped a handler.
+  void ShowError(const std::string& message) { lastText_ = message; }
+
+  // The last status, notice, box or error text: what went wrong when a run fails.
   const std::string& LastText() const { return lastText_; }
+  // Block 0 handed to the link -> the success verdict.
+  double TransferSeconds() const { return std::chrono::duration<double>(succeeded_ - started_).count(); }
 
  private:
   std::string file_;
-  std::function<void(Outcome)> onOutcome_;
   std::string lastText_;
+  Clock::time_point started_{};
+  Clock::time_point succeeded_{};
 };
 
 }  // namespace corvane::bench

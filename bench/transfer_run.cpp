@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
-#include <memory>
 #include <vector>
 
 #include "bench_view.h"
@@ -16,17 +15,14 @@
 #include "packer.h"
 #include "port_list.h"
 #include "pty_device.h"
-#include "qt_timer.h"
 #include "serial_link.h"
-#include "session.h"
+#include "session_host.h"
 #include "timing_probe.h"
 #include "update_file.h"
 
 namespace corvane::bench {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr std::uint16_t kDeviceType = 1;
 constexpr std::uint16_t kInstalledVersion = 10;
@@ -35,11 +31,6 @@ constexpr std::uint32_t kClosingValue = 0xC0A1E5CEu;
 // The low byte sets Timer2 for every block: 255 ms, far beyond any turnaround, so it never fires.
 constexpr std::uint16_t kBlockIntervalMs = 0x00FF;
 constexpr std::uint32_t kImageSeed = 20261209;
-
-class SilentSound final : public SoundPlayer {
- public:
-  void Play(const std::string&) override {}
-};
 
 std::vector<std::uint8_t> MakeFirmwareFile(std::uint32_t blocks) {
   MersenneRandom random(kImageSeed);
@@ -74,97 +65,74 @@ class TimedLink final : public Link {
 };
 
 // Drives the session as a user would: CONNECT, then "update firmware" once the device is
-// reported, then waits for the verdict.
-class TransferDriver : public QObject, public FrameSink {
+// reported, then waits for the verdict. Frames pass the recorder on their way to the host.
+class TransferDriver : public QObject, public FrameSink, private qt::SessionPolicy {
  public:
   TransferDriver(const std::string& port, const std::string& file, LinkRecorder& recorder)
       : recorder_(recorder),
-        view_(file, [this](Outcome outcome) { OnOutcome(outcome); }),
+        view_(file),
         ports_({port}),
-        timedLink_(link_, recorder) {
-    session_ = std::make_unique<Session>(SessionPorts{view_, timedLink_, ports_, timer1_, timer2_, sound_, random_});
-    connect(&timer1_.Qt(), &QTimer::timeout, this, [this] { session_->ScanTimerFired(); });
-    connect(&timer2_.Qt(), &QTimer::timeout, this, [this] {
-      ++timer2Expiries_;
-      session_->ResponseTimerFired();
-    });
+        timedLink_(link_, recorder),
+        host_(qt::HostParts{view_, timedLink_, ports_}, *this) {
+    connect(&host_.responseTimer().Qt(), &QTimer::timeout, this, [this] { ++timer2Expiries_; });
   }
 
   ~TransferDriver() override {
     link_.SetFrameSink(nullptr);
     link_.ClosePort();
+    host_.Finish();
   }
 
   // Returns once the verdict is in, the run failed, or `limit` has passed.
   void Run(std::chrono::milliseconds limit) {
     link_.SetFrameSink(this);
-    session_->FormCreate();
-    QTimer::singleShot(0, this, [this] { session_->Connect(); });
+    host_.Handle([](Session& s) { s.FormCreate(); });
+    QTimer::singleShot(0, this, [this] { host_.Handle([](Session& s) { s.Connect(); }); });
     QTimer::singleShot(limit, this, [this] { Finish("no verdict in time; last text: " + view_.LastText()); });
     QCoreApplication::exec();
   }
 
   void OnFrame(const std::uint8_t* frame, std::size_t length) override {
+    if (host_.Finished()) return;
     recorder_.Dispatched(frame, length);
-    session_->OnFrame(frame, length);
+    host_.OnFrame(frame, length);
   }
 
   bool Succeeded() const { return succeeded_; }
   const std::string& Error() const { return error_; }
   // Block 0 handed to the link -> the success verdict; 0 without one.
-  double Seconds() const { return succeeded_ ? std::chrono::duration<double>(end_ - begin_).count() : 0.0; }
+  double Seconds() const { return succeeded_ ? view_.TransferSeconds() : 0.0; }
   std::uint32_t Timer2Expiries() const { return timer2Expiries_; }
 
  private:
-  void OnOutcome(Outcome outcome) {
-    if (outcome == Outcome::kTransferStarted) begin_ = Clock::now();
-    if (outcome == Outcome::kUpdateSucceeded) end_ = Clock::now();
-    outcomes_.push_back(outcome);
-    // Acted on from the event loop, never inside a handler: a frame's dispatch holds the link
-    // thread, and the update button must not be pressed from within it.
-    if (!decideQueued_) {
-      decideQueued_ = true;
-      QMetaObject::invokeMethod(
-          this, [this] { Decide(); }, Qt::QueuedConnection);
-    }
-  }
+  void ShowError(const std::string& message) override { view_.ShowError(message); }
 
-  void Decide() {
-    decideQueued_ = false;
-    std::vector<Outcome> outcomes;
-    outcomes.swap(outcomes_);
-    for (const Outcome outcome : outcomes) {
-      if (finished_) return;
-      switch (outcome) {
-        case Outcome::kDeviceReported:
-          session_->UpdateFirmware();
-          break;
-        case Outcome::kTransferStarted:
-          break;
-        case Outcome::kUpdateSucceeded:
-          succeeded_ = true;
-          Finish({});
-          break;
-        case Outcome::kUpdateFailed:
-          Finish("the device reported a failed update");
-          break;
-        case Outcome::kDeviceUnsupported:
-        case Outcome::kFileRefused:
-        case Outcome::kLinkDropped:
-          Finish(view_.LastText());
-          break;
-      }
+  void OnOutcome(Outcome outcome) override {
+    switch (outcome) {
+      case Outcome::kDeviceReported:
+        host_.Handle([](Session& s) { s.UpdateFirmware(); });
+        break;
+      case Outcome::kTransferStarted:
+        break;
+      case Outcome::kUpdateSucceeded:
+        succeeded_ = true;
+        Finish({});
+        break;
+      case Outcome::kUpdateFailed:
+        Finish("the device reported a failed update");
+        break;
+      case Outcome::kDeviceUnsupported:
+      case Outcome::kFileRefused:
+      case Outcome::kLinkDropped:
+        Finish(view_.LastText());
+        break;
     }
   }
 
   void Finish(std::string error) {
-    if (finished_) return;
-    finished_ = true;
+    if (host_.Finished()) return;
     error_ = std::move(error);
-    link_.SetFrameSink(nullptr);
-    session_->FormClose();
-    timer1_.Stop();
-    timer2_.Stop();
+    host_.Finish();
     QCoreApplication::exit(0);
   }
 
@@ -173,18 +141,9 @@ class TransferDriver : public QObject, public FrameSink {
   ChosenPortLister ports_;
   SerialLink link_;
   TimedLink timedLink_;
-  qt::QtTimer timer1_{QStringLiteral("Timer1")};
-  qt::QtTimer timer2_{QStringLiteral("Timer2")};
-  SilentSound sound_;
-  MersenneRandom random_;
-  std::unique_ptr<Session> session_;
-  std::vector<Outcome> outcomes_;
-  bool decideQueued_ = false;
-  bool finished_ = false;
+  qt::SessionHost host_;
   bool succeeded_ = false;
   std::string error_;
-  Clock::time_point begin_{};
-  Clock::time_point end_{};
   std::uint32_t timer2Expiries_ = 0;
 };
 

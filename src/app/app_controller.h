@@ -1,16 +1,17 @@
-// Wires one window to one Session: button clicks, the three timers, received frames and the
-// window's closing go to the Session's handlers; the Session talks back through QtView.
-// Every handler is guarded: an exception that escapes it is shown in an error box and the
-// program goes on.
+// The window's policy over its session host: the four buttons and the window's closing go to the
+// Session's handlers, Timer3 plays the completion sounds, and an exception that escapes a
+// handler is shown in the toolkit's error box while the program goes on. The Session talks back
+// through QtView.
 #pragma once
 #include <QObject>
-#include <functional>
 #include <memory>
+#include <string>
 
 #include "link.h"
 #include "qt_timer.h"
 #include "qt_view.h"
 #include "session.h"
+#include "session_host.h"
 
 namespace corvane::app {
 
@@ -25,7 +26,7 @@ struct AppParts {
   RandomSource& random;
 };
 
-class AppController : public QObject, public FrameSink {
+class AppController : public QObject, public FrameSink, private qt::SessionPolicy {
   Q_OBJECT
 
  public:
@@ -35,26 +36,23 @@ class AppController : public QObject, public FrameSink {
   AppController(MainWindow& window, const AppParts& parts);
   ~AppController() override;
 
-  Session& session() { return *session_; }
+  Session& session() { return host_.session(); }
   QtView& view() { return view_; }
-  qt::QtTimer& scanTimer() { return timer1_; }
-  qt::QtTimer& responseTimer() { return timer2_; }
+  qt::QtTimer& scanTimer() { return host_.scanTimer(); }
+  qt::QtTimer& responseTimer() { return host_.responseTimer(); }
   qt::QtTimer& soundTimer() { return timer3_; }
 
   // A checked frame from the link, on the window thread; none is taken once the window closed.
-  void OnFrame(const std::uint8_t* frame, std::size_t length) override;
+  void OnFrame(const std::uint8_t* frame, std::size_t length) override { host_.OnFrame(frame, length); }
 
  private:
-  void Guarded(const std::function<void()>& handler);
+  void ShowError(const std::string& message) override;
 
   MainWindow& window_;
   Dialogs& dialogs_;
   QtView view_;
-  qt::QtTimer timer1_;
-  qt::QtTimer timer2_;
-  qt::QtTimer timer3_;
-  std::unique_ptr<Session> session_;
-  bool closed_ = false;
+  qt::QtTimer timer3_{QStringLiteral("Timer3")};
+  qt::SessionHost host_;
 };
 
 }  // namespace corvane::app

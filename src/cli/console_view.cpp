@@ -14,18 +14,16 @@ ConsoleView::ConsoleView(const ConsoleSetup& setup)
       file_(setup.file),
       progress_(setup.out, setup.terminal, setup.clock) {}
 
-std::vector<Outcome> ConsoleView::TakeOutcomes() {
-  std::vector<Outcome> taken;
-  taken.swap(outcomes_);
-  return taken;
-}
-
 bool ConsoleView::Offers(Control control) const {
   const ControlState& state = controls_.at(static_cast<std::size_t>(control));
   return state.enabled && state.visible;
 }
 
 void ConsoleView::Message(const std::string& text) { ToErr(text); }
+
+void ConsoleView::ShowError(const std::string& message) {
+  ToErr(std::string(corvane::texts::kErrorCaption) + ": " + message);
+}
 
 void ConsoleView::ToOut(const std::string& line) {
   progress_.BreakLine();
@@ -85,7 +83,6 @@ BoxAnswer ConsoleView::ShowBox(const std::string& text, const std::string& capti
 std::optional<std::string> ConsoleView::ChooseFile(const FileFilter&) { return file_; }
 
 void ConsoleView::ReportOutcome(Outcome outcome) {
-  outcomes_.push_back(outcome);
   switch (outcome) {
     case Outcome::kDeviceReported:
       // The report as Memo1 holds it once complete; a later report would only break into the

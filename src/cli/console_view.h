@@ -1,7 +1,7 @@
 // The session's view on a console: the report and the progress go to standard output, boxes,
 // notices and status texts to standard error. Boxes are answered at once: the firmware questions
-// by --yes, the file dialog with the file named on the command line. The milestones the session
-// reports are kept for the driver, which acts on them once the handler has returned.
+// by --yes, the file dialog with the file named on the command line. What the run makes of the
+// milestones is not the view's business: it only prints the report and ends the progress line.
 #pragma once
 #include <array>
 #include <ostream>
@@ -26,12 +26,12 @@ class ConsoleView : public View {
  public:
   explicit ConsoleView(const ConsoleSetup& setup);
 
-  // The milestones reported since the last call, in order.
-  std::vector<Outcome> TakeOutcomes();
   // Whether the window would let the button be pressed now (shown and enabled).
   bool Offers(Control control) const;
   // A message of the updater itself, on standard error.
   void Message(const std::string& text);
+  // The error box for an exception that escaped a handler, on standard error.
+  void ShowError(const std::string& message);
 
   void ClearMemo() override;
   void AppendMemoLine(const std::string& line) override;
@@ -62,7 +62,6 @@ class ConsoleView : public View {
   const std::string file_;
   ProgressPrinter progress_;
   std::vector<std::string> memo_;
-  std::vector<Outcome> outcomes_;
   std::string lastStatus_;
   bool scanAnnounced_ = false;
   bool reportPrinted_ = false;

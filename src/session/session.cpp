@@ -1,31 +1,13 @@
 #include "session.h"
 
 #include <algorithm>
-#include <exception>
 
 #include "device_report.h"
 #include "frame.h"
 #include "receiver.h"
 #include "scan.h"
-#include "texts.h"
 
 namespace corvane {
-namespace {
-
-// Runs one event handler. An exception ends the handler, not the program: its message goes to
-// an error box and the state stays as it was at the point of failure.
-template <class Handler>
-void Guarded(View& view, Handler handler) {
-  try {
-    handler();
-  } catch (const std::exception& e) {
-    view.ShowBox(e.what(), texts::kErrorCaption, BoxButtons::kOk);
-  } catch (...) {
-    view.ShowBox("", texts::kErrorCaption, BoxButtons::kOk);
-  }
-}
-
-}  // namespace
 
 Session::Session(const SessionPorts& ports)
     : ports_(ports),
@@ -42,61 +24,41 @@ Session::Session(const SessionPorts& ports)
 
 Session::~Session() = default;
 
-void Session::FormCreate() {
-  Guarded(ports_.view, [this] { scan_->ListSerialPorts(); });
-}
+void Session::FormCreate() { scan_->ListSerialPorts(); }
 
 void Session::Connect() {
-  Guarded(ports_.view, [this] {
-    // Nothing of an earlier device may survive into the next identification.
-    device_.ConnectedDeviceType = 0;
-    device_.ConnectedFirmwareVersion = 0;
-    device_.ConnectedDataVersion = 0;
-    scan_->ScanTick(true);
-    ports_.scanTimer.Start(100);
-  });
+  // Nothing of an earlier device may survive into the next identification.
+  device_.ConnectedDeviceType = 0;
+  device_.ConnectedFirmwareVersion = 0;
+  device_.ConnectedDataVersion = 0;
+  scan_->ScanTick(true);
+  ports_.scanTimer.Start(100);
 }
 
-void Session::Disconnect() {
-  Guarded(ports_.view, [this] { disconnector_->ResetToDisconnected(); });
-}
+void Session::Disconnect() { disconnector_->ResetToDisconnected(); }
 
-void Session::UpdateFirmware() {
-  Guarded(ports_.view, [this] { fileUpdate_->UpdateFirmware(); });
-}
+void Session::UpdateFirmware() { fileUpdate_->UpdateFirmware(); }
 
-void Session::WriteDataMap() {
-  Guarded(ports_.view, [this] { fileUpdate_->WriteDataMap(); });
-}
+void Session::WriteDataMap() { fileUpdate_->WriteDataMap(); }
 
-void Session::ScanTimerFired() {
-  Guarded(ports_.view, [this] { scan_->ScanTick(false); });
-}
+void Session::ScanTimerFired() { scan_->ScanTick(false); }
 
-void Session::ResponseTimerFired() {
-  Guarded(ports_.view, [this] { sender_->ResendRequest(); });
-}
+void Session::ResponseTimerFired() { sender_->ResendRequest(); }
 
-void Session::SoundTimerFired() {
-  Guarded(ports_.view, [this] { notices_.Tick(); });
-}
+void Session::SoundTimerFired() { notices_.Tick(); }
 
 void Session::FormClose() {
-  Guarded(ports_.view, [this] {
-    ports_.link.ClosePort();
-    ports_.responseTimer.Stop();
-  });
+  ports_.link.ClosePort();
+  ports_.responseTimer.Stop();
 }
 
 void Session::OnFrame(const std::uint8_t* frame, std::size_t length) {
-  Guarded(ports_.view, [this, frame, length] {
-    ports_.responseTimer.Stop();
-    // The handlers read fixed offsets up to byte 63 whatever the length; a shorter chunk is
-    // padded with zeros so that none of them reads past what was received.
-    Frame padded{};
-    std::copy_n(frame, std::min(length, padded.size()), padded.begin());
-    receiver_->DispatchFrame(padded.data());
-  });
+  ports_.responseTimer.Stop();
+  // The handlers read fixed offsets up to byte 63 whatever the length; a shorter chunk is
+  // padded with zeros so that none of them reads past what was received.
+  Frame padded{};
+  std::copy_n(frame, std::min(length, padded.size()), padded.begin());
+  receiver_->DispatchFrame(padded.data());
 }
 
 }  // namespace corvane

@@ -1,5 +1,6 @@
 // The program-wide state of one connection point (a window or the command-line updater) and its
-// event handlers. Everything here runs on the window thread.
+// event handlers. Everything here runs on the window thread. An exception leaves a handler where
+// it was thrown; whoever runs the handlers catches it (the session host's one guard).
 #pragma once
 #include <cstddef>
 #include <cstdint>
