@@ -8,8 +8,8 @@ namespace {
 constexpr const char* kUsage =
     "Usage:\n"
     "  corvane-flash [--port PATH]... [--scan-timeout SEC] identify\n"
-    "  corvane-flash [--port PATH]... [--scan-timeout SEC] [--yes] firmware FILE.sbin\n"
-    "  corvane-flash [--port PATH]... [--scan-timeout SEC] data-map FILE.lbin\n"
+    "  corvane-flash [--port PATH]... [--scan-timeout SEC] [--idle-timeout SEC] [--yes] firmware FILE.sbin\n"
+    "  corvane-flash [--port PATH]... [--scan-timeout SEC] [--idle-timeout SEC] data-map FILE.lbin\n"
     "  corvane-flash --help | --version\n"
     "\n"
     "Finds the controller on the serial ports, prints its identification report, and for\n"
@@ -20,6 +20,8 @@ constexpr const char* kUsage =
     "                      (default: the system's serial ports)\n"
     "  --scan-timeout SEC  give up when no device has been found after SEC seconds; decimals\n"
     "                      allowed (default 10)\n"
+    "  --idle-timeout SEC  once the device is found, give up when nothing at all has come from it\n"
+    "                      for SEC seconds (exit status 3); decimals allowed (default 30)\n"
     "  --yes               write firmware that is older than or the same as the device's\n"
     "                      (without it the question is answered No)\n"
     "  -h, --help          show this text\n"
@@ -29,7 +31,8 @@ constexpr const char* kUsage =
     "  0   success (identify: a supported device was reported)\n"
     "  1   the device reported a failed update\n"
     "  2   the file was refused, or a question was answered No\n"
-    "  3   the link was dropped (the device stopped answering)\n"
+    "  3   the link was dropped (the device stopped answering, or sent nothing for\n"
+    "      --idle-timeout seconds)\n"
     "  4   no device answered within the scan timeout\n"
     "  5   the device type is not supported\n"
     "  64  usage error\n"
@@ -44,6 +47,7 @@ command_line::Parsed<CliOptions> ParseCliOptions(const std::vector<std::string>&
   CLI::App& app = parser.app();
   command_line::AddPaths(app, "--port", options.ports);
   command_line::AddSeconds(app, "--scan-timeout", options.scanTimeout, kMaxScanTimeoutSeconds);
+  command_line::AddSeconds(app, "--idle-timeout", options.idleTimeout, kMaxScanTimeoutSeconds);
   app.add_flag("--yes", options.yes);
 
   app.fallthrough();  // the commands pass the options above on, so they may follow the command

@@ -15,10 +15,13 @@ struct CliOptions {
   std::string file;                // FILE of firmware and data-map
   std::vector<std::string> ports;  // --port PATH, in the order given; empty: the system's ports
   std::chrono::milliseconds scanTimeout{10000};
+  // After the device was found: the longest time without any frame from it before the run ends
+  // (a device that answers with interval 0 would otherwise be waited for forever).
+  std::chrono::milliseconds idleTimeout{30000};
   bool yes = false;  // answer Yes to the two firmware questions
 };
 
-// The longest scan timeout accepted, in seconds.
+// The longest scan or idle timeout accepted, in seconds.
 inline constexpr long kMaxScanTimeoutSeconds = 86400;
 
 // `args` are the arguments after the program name. Options may come before or after the

@@ -12,6 +12,13 @@ inline constexpr const char* kNotOffered = ": not offered for the connected devi
 // After the scan timeout in seconds.
 inline constexpr const char* kNoDeviceFound = "No device answered within the scan timeout of ";
 
+// After the idle timeout in seconds.
+inline constexpr const char* kIdle = "Nothing came from the device for ";
+inline constexpr const char* kIdleEnd = "; the port is closed.";
+// At the end, when standard output could not be written (a closed pipe, a full disk).
+inline constexpr const char* kOutputLost =
+    "Standard output could not be written; some of the report was lost. The exit status still gives the result.";
+
 // On a termination signal; the second one when a transfer was running.
 inline constexpr const char* kInterrupted = "Interrupted; the port is closed.";
 inline constexpr const char* kInterruptedTransfer =

@@ -24,6 +24,9 @@ FlashRun::FlashRun(const CliOptions& options, ConsoleView& view)
   scanDeadline_.setSingleShot(true);
   scanDeadline_.setTimerType(Qt::PreciseTimer);  // a coarse timer may end the scan up to 5 % early
   connect(&scanDeadline_, &QTimer::timeout, this, [this] { ScanTimedOut(); });
+  idleDeadline_.setSingleShot(true);
+  idleDeadline_.setTimerType(Qt::PreciseTimer);
+  connect(&idleDeadline_, &QTimer::timeout, this, [this] { IdleTimedOut(); });
 }
 
 FlashRun::~FlashRun() {
@@ -33,7 +36,7 @@ FlashRun::~FlashRun() {
 }
 
 ExitStatus FlashRun::Run() {
-  link_.SetFrameSink(&host_);
+  link_.SetFrameSink(this);
   host_.Handle([](Session& s) { s.FormCreate(); });
   // CONNECT once the loop runs, so that the reply to the first request is dispatched by it.
   QTimer::singleShot(0, this, [this] {
@@ -76,8 +79,14 @@ void FlashRun::OnOutcome(Outcome outcome) {
   }
 }
 
+void FlashRun::OnFrame(const std::uint8_t* frame, std::size_t length) {
+  if (idleDeadline_.isActive()) idleDeadline_.start(options_.idleTimeout);
+  host_.OnFrame(frame, length);
+}
+
 void FlashRun::OnDeviceReported() {
   scanDeadline_.stop();
+  idleDeadline_.start(options_.idleTimeout);
   if (options_.command == Command::kIdentify) {
     Finish(ExitStatus::kSuccess);
   } else {
@@ -110,6 +119,14 @@ void FlashRun::ScanTimedOut() {
   Finish(ExitStatus::kNoDevice);
 }
 
+void FlashRun::IdleTimedOut() {
+  if (host_.Finished()) return;
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%g s", static_cast<double>(options_.idleTimeout.count()) / 1000.0);
+  view_.Message(std::string(texts::kIdle) + seconds + texts::kIdleEnd);
+  Finish(ExitStatus::kLinkDropped);
+}
+
 // A termination signal ends the run in order: the port is closed and the script learns why.
 void FlashRun::Interrupt() {
   if (host_.Finished()) return;
@@ -121,6 +138,7 @@ void FlashRun::Interrupt() {
 void FlashRun::Finish(ExitStatus status) {
   if (!host_.Finished()) status_ = status;
   scanDeadline_.stop();
+  idleDeadline_.stop();
   host_.Finish();
   QCoreApplication::exit(Code(status_));
 }

@@ -19,7 +19,7 @@
 
 namespace corvane::cli {
 
-class FlashRun : public QObject, private qt::SessionPolicy {
+class FlashRun : public QObject, private qt::SessionPolicy, private FrameSink {
  public:
   FlashRun(const CliOptions& options, ConsoleView& view);
   ~FlashRun() override;
@@ -40,6 +40,9 @@ class FlashRun : public QObject, private qt::SessionPolicy {
   void OnDeviceReported();
   void PressUpdateButton();
   void ScanTimedOut();
+  void IdleTimedOut();
+  // Frames pass through on their way to the host: each one restarts the idle timer.
+  void OnFrame(const std::uint8_t* frame, std::size_t length) override;
   void Finish(ExitStatus status);
   void Interrupt();
 
@@ -49,6 +52,7 @@ class FlashRun : public QObject, private qt::SessionPolicy {
   SerialLink link_;
   qt::SessionHost host_;
   QTimer scanDeadline_;
+  QTimer idleDeadline_;  // runs from the report on
 #ifndef _WIN32
   qt::TerminationSignals signals_{[this] { Interrupt(); }};
 #endif

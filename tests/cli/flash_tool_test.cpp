@@ -1,5 +1,8 @@
 // corvane-flash as a script runs it: the built binary against the simulated controller on a
 // pseudo-terminal, one case per exit status, with what it prints and what the device received.
+#include <sys/stat.h>
+
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -188,6 +191,10 @@ class FlashToolTest : public QObject {
         << "The device has a newer version of the firmware, you want to record the previous?";
     QTest::newRow("firmware not whole blocks")
         << QStringList{"firmware", "BROKEN"} << std::uint16_t{1} << "The firmware file is corrupted!";
+    QTest::newRow("firmware is a FIFO, refused without waiting for a writer")
+        << QStringList{"firmware", "FIFO"} << std::uint16_t{1} << "The firmware file is corrupted!";
+    QTest::newRow("data map is a device")
+        << QStringList{"data-map", "/dev/zero"} << std::uint16_t{1} << "Файл карты данных поврежден!";
     QTest::newRow("firmware file missing")
         << QStringList{"firmware", "MISSING"} << std::uint16_t{1} << "The firmware file is corrupted!";
     QTest::newRow("data map of another version")
@@ -210,6 +217,10 @@ class FlashToolTest : public QObject {
     if (file == "OLDER") file = Firmware(*dir_, 1, 9);
     if (file == "BROKEN") file = Write(*dir_, "broken.sbin", std::vector<std::uint8_t>(64 * 10 + 1, 0x11));
     if (file == "MISSING") file = dir_->filePath("missing.sbin");
+    if (file == "FIFO") {
+      file = dir_->filePath("fifo.sbin");
+      QVERIFY(::mkfifo(file.toLocal8Bit().constData(), 0600) == 0);
+    }
     if (file == "MAP9") file = DataMap(*dir_, 1, 9);
     if (file == "MAP3") file = DataMap(*dir_, 3, 1);
 
@@ -219,6 +230,48 @@ class FlashToolTest : public QObject {
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QCOMPARE(run.out.size(), deviceType == 1 ? 7 : 5);  // the report, nothing after it
     QVERIFY(device_->Observe().blocks.empty());
+  }
+
+  // The data map's messages name the file in full, however it was given.
+  void messagesNameTheFileInFull() {
+    const QString port = StartDevice(Controller());
+    const QString file = DataMap(*dir_, 1, 9);
+    const Run run = Flash({"--port", port, "data-map", QDir::current().relativeFilePath(file)});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(QFileInfo(file).absoluteFilePath() + " \n"), qPrintable(run.err));
+  }
+
+  // A reader that goes away after one line, or a full disk: the transfer still runs to its end,
+  // the exit status is the device's result, and standard error says that output was lost.
+  void lostOutputNeverStopsTheTransfer() {
+    for (const bool closedPipe : {true, false}) {
+      const QString port = StartDevice(Controller());
+      const QStringList flash{CORVANE_FLASH_PATH, "--port", port, "firmware", Firmware(*dir_, 1, 11, 200)};
+      QProcess process;
+      if (closedPipe) {
+        // As a shell runs `corvane-flash ... | head -1`, with corvane-flash's own exit status.
+        process.start("bash", QStringList{"-c", "\"$0\" \"$@\" | head -1 >/dev/null; exit ${PIPESTATUS[0]}"} + flash);
+      } else {
+        process.setStandardOutputFile("/dev/full");
+        process.start(flash.first(), flash.mid(1));
+      }
+      QVERIFY(process.waitForFinished(kProcessDeadlineMs));
+      QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+      QCOMPARE(process.exitCode(), 0);
+      QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("Standard output could not be written"));
+      QCOMPARE(device_->Observe().blocks.size(), std::size_t{208});
+    }
+  }
+
+  // A device that paces with interval 0 and then falls silent is not waited for forever.
+  void idleTimeoutEndsASilentTransfer() {
+    SimConfig config = Controller();
+    config.blockIntervalMs = 0;
+    config.faults.silentAfterBlocks = 3;
+    const QString port = StartDevice(config);
+    const Run run = Flash({"--idle-timeout", "0.5", "--port", port, "firmware", Firmware(*dir_, 1, 11)});
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY2(run.err.contains("Nothing came from the device for 0.5 s; the port is closed."), qPrintable(run.err));
   }
 
   void yesAnswersTheQuestion() {
@@ -308,7 +361,7 @@ class FlashToolTest : public QObject {
   void helpAndVersion() {
     const Run help = Flash({"--help"});
     QCOMPARE(help.exitCode, 0);
-    QVERIFY(help.out.contains("  corvane-flash [--port PATH]... [--scan-timeout SEC] [--yes] firmware FILE.sbin"));
+    QVERIFY(help.out.contains("  corvane-flash [--port PATH]... [--scan-timeout SEC] [--idle-timeout SEC] [--yes] firmware FILE.sbin"));
     const Run version = Flash({"--version"});
     QCOMPARE(version.exitCode, 0);
     QCOMPARE(version.out.size(), 1);
