@@ -5,13 +5,13 @@ set(CPACK_PACKAGE_VENDOR "Corvane")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware updater for Corvane lighting and LED controllers")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Corvane Programmer finds a Corvane controller on the serial ports, shows its model, versions\n"
-  "and memory checks, and sends it a firmware image (.sbin) or a data map (.lbin) in 64-byte\n"
-  "blocks paced by the device.\n"
+  "Corvane Programmer finds a Corvane controller on the serial ports, shows\n"
+  "its model, versions and memory checks, and sends it a firmware image\n"
+  "(.sbin) or a data map (.lbin) in 64-byte blocks paced by the device.\n"
   "\n"
-  "The package holds the window (corvane-programmer), the command-line updater (corvane-flash),\n"
-  "a simulated controller on a pseudo-terminal (corvane-devsim) and the tool that makes update\n"
-  "files (corvane-pack).")
+  "The package holds the window (corvane-programmer), the command-line\n"
+  "updater (corvane-flash), a simulated controller on a pseudo-terminal\n"
+  "(corvane-devsim) and the tool that makes update files (corvane-pack).")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)

@@ -59,6 +59,8 @@ MainWindow::MainWindow(QWidget* parent)
   windowFont.setFamilies(FontFamilies());
   windowFont.setStyleHint(QFont::SansSerif);
   windowFont.setPixelSize(11);
+  // Unrounded advances, so that a text is as wide on every desktop as the fit test measured.
+  windowFont.setHintingPreference(QFont::PreferVerticalHinting);
   setFont(windowFont);
 
   // Created in tab order.
@@ -70,6 +72,11 @@ MainWindow::MainWindow(QWidget* parent)
   memo1_->setGeometry(4, 8, 321, 111);
   memo1_->setReadOnly(false);
   memo1_->setTabChangesFocus(true);  // Tab moves on to the next control instead of typing a tab
+  // A one-pixel sunken frame and a two-pixel margin whatever the style, as the classic box has:
+  // the widest report line needs 314 of the 317 pixels inside.
+  memo1_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  memo1_->setLineWidth(1);
+  memo1_->document()->setDocumentMargin(2);
   memo1_->setPlainText(QString());  // one empty line
 
   button2_ = MakeButton(this, "Button2", texts::kUpdateFirmware, QRect(28, 158, 275, 25));
