@@ -15,7 +15,7 @@ packages=(
 for group in "$@"; do
   case $group in
     --package) packages+=(dpkg-dev lintian file) ;;
-    --screenshot) packages+=(xvfb xauth imagemagick) ;;
+    --screenshot) packages+=(xvfb xauth xdotool imagemagick) ;;
     *) echo "usage: scripts/install-deps.sh [--package] [--screenshot]" >&2; exit 64 ;;
   esac
 done

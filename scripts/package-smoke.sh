@@ -42,9 +42,9 @@ echo "$version"
 [[ $version == "corvane-flash "* ]] || die "unexpected version: $version"
 
 step "corvane-devsim + corvane-pack + corvane-flash over a pseudo-terminal"
-coproc devsim { corvane-devsim --interval 50; }
-pids+=("$devsim_PID")
-read -r -t 10 port <&"${devsim[0]}" || die "corvane-devsim printed no port"
+coproc corvane-devsim --interval 50
+pids+=("$COPROC_PID")
+read -r -t 10 port <&"${COPROC[0]}" || die "corvane-devsim printed no port"
 echo "simulated controller on $port"
 corvane-flash --port "$port" --scan-timeout 5 identify >identify.txt || die "identify failed: $(cat identify.txt)"
 grep -q "Quarnel Basis" identify.txt || die "no report: $(cat identify.txt)"
@@ -52,7 +52,7 @@ head -c 1280 /dev/urandom >image.bin
 corvane-pack firmware --type 1 --version 11 --closing 1234 image.bin fw.sbin
 corvane-flash --port "$port" --scan-timeout 5 firmware fw.sbin >flash.txt || die "firmware update failed: $(cat flash.txt)"
 grep -q "Firmware update completed successfully!" flash.txt || die "no verdict: $(cat flash.txt)"
-kill "$devsim_PID"
+kill "$COPROC_PID"
 
 step "the window, started as its launcher starts it"
 desktop=/usr/share/applications/corvane-programmer.desktop
