@@ -58,6 +58,8 @@ class TextFitTest : public QObject {
     const QFontInfo got(window_->Memo()->font());
     qInfo().noquote() << "window font:" << got.family() << got.pixelSize() << "px, asked for"
                       << MainWindow::FontFamilies().join(", ");
+    if (!MainWindow::FontFamilies().contains(got.family()))
+      qWarning("none of the fonts the window asks for is installed (on Debian: fonts-liberation2)");
   }
   void cleanupTestCase() { delete window_; }
 
