@@ -68,10 +68,10 @@ class TextFitTest : public QObject {
     // QStatusBar draws its message from 6 px after its left edge to 12 px before its right one.
     const int room = bar->width() - 6 - 12;
     const QFontMetrics metrics(bar->font());
-    for (const char* text : {"device disconnected.", " Идет сканирование портов ", "The device is connected!",
-                             "Не удалось открыть порт", "Не удалось считать DCB", "Не удалось установить DCB",
-                             "Не удалось установить тайм-ауты",
-                             "Произведено 5 попыток коммуникации, связь прервана!"}) {
+    for (const char* text :
+         {"device disconnected.", " Идет сканирование портов ", "The device is connected!", "Не удалось открыть порт",
+          "Не удалось считать DCB", "Не удалось установить DCB", "Не удалось установить тайм-ауты",
+          "Произведено 5 попыток коммуникации, связь прервана!"}) {
       const int width = metrics.horizontalAdvance(QString::fromUtf8(text));
       QVERIFY2(width <= room, qPrintable(QStringLiteral("\"%1\" needs %2 px, the status bar has %3")
                                              .arg(QString::fromUtf8(text))
