@@ -12,12 +12,6 @@ Q_LOGGING_CATEGORY(lcSound, "corvane.sound", QtWarningMsg)
 
 namespace corvane::app {
 
-#if CORVANE_SOUND
-const bool QtSoundPlayer::kPlaysFiles = true;
-#else
-const bool QtSoundPlayer::kPlaysFiles = false;
-#endif
-
 QtSoundPlayer::QtSoundPlayer(Beep beep, QObject* parent)
     : QObject(parent), beep_(beep ? std::move(beep) : Beep([] { QApplication::beep(); })) {}
 

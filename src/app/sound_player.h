@@ -23,9 +23,6 @@ class QtSoundPlayer : public QObject, public SoundPlayer {
 
  public:
   using Beep = std::function<void()>;
-  // True when sound files are played (Qt Multimedia built in), false when only the beep sounds.
-  static const bool kPlaysFiles;
-
   // `beep` stands in for QApplication::beep (tests count the calls).
   explicit QtSoundPlayer(Beep beep = {}, QObject* parent = nullptr);
   ~QtSoundPlayer() override;
