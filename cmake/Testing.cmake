@@ -1,6 +1,10 @@
 # corvane_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [TIMEOUT seconds])
 # One QtTest executable per call, registered with CTest, run headless.
+# Nothing is built when BUILD_TESTING is OFF.
 function(corvane_add_test name)
+  if(NOT BUILD_TESTING)
+    return()
+  endif()
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})

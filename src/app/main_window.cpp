@@ -4,6 +4,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -16,8 +18,25 @@ namespace corvane::app {
 
 namespace {
 
+// A push button that Enter and Return press too, as Space does, while it has the focus.
+class PushButton : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+      if (!event->isAutoRepeat()) click();
+      event->accept();
+      return;
+    }
+    QPushButton::keyPressEvent(event);
+  }
+};
+
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, QRect geometry) {
-  auto* button = new QPushButton(QString::fromUtf8(text), parent);
+  auto* button = new PushButton(QString::fromUtf8(text), parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setGeometry(geometry);
   button->setAutoDefault(false);
@@ -35,9 +54,13 @@ MainWindow::MainWindow(QWidget* parent)
   setFixedSize(kClientWidth, kClientHeight);
   setAutoFillBackground(true);
 
-  QFont windowFont(QStringLiteral("MS Sans Serif"));
+  setWindowIcon(ApplicationIcon());
+  QFont windowFont;
+  windowFont.setFamilies(FontFamilies());
   windowFont.setStyleHint(QFont::SansSerif);
   windowFont.setPixelSize(11);
+  // Unrounded advances, so that a text is as wide on every desktop as the fit test measured.
+  windowFont.setHintingPreference(QFont::PreferVerticalHinting);
   setFont(windowFont);
 
   // Created in tab order.
@@ -48,6 +71,12 @@ MainWindow::MainWindow(QWidget* parent)
   memo1_->setObjectName(QStringLiteral("Memo1"));
   memo1_->setGeometry(4, 8, 321, 111);
   memo1_->setReadOnly(false);
+  memo1_->setTabChangesFocus(true);  // Tab moves on to the next control instead of typing a tab
+  // A one-pixel sunken frame and a two-pixel margin whatever the style, as the classic box has:
+  // in Liberation Sans the widest report line takes 314 of the 315 pixels left for text.
+  memo1_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  memo1_->setLineWidth(1);
+  memo1_->document()->setDocumentMargin(2);
   memo1_->setPlainText(QString());  // one empty line
 
   button2_ = MakeButton(this, "Button2", texts::kUpdateFirmware, QRect(28, 158, 275, 25));
@@ -84,6 +113,20 @@ MainWindow::MainWindow(QWidget* parent)
       screen && screen->availableGeometry().contains(QRect(usualPlace, size()))) {
     move(usualPlace);
   }
+}
+
+QStringList MainWindow::FontFamilies() {
+  // The designed font and its TrueType successor, then the Arial-metric families found on Linux
+  // (Liberation Sans, Arimo): a wider fallback would cut the longest status and report texts.
+  return {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
+          QStringLiteral("Arimo"), QStringLiteral("Arial")};
+}
+
+QIcon MainWindow::ApplicationIcon() {
+  QIcon icon;
+  for (const int size : {16, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/corvane/icons/corvane-programmer-%1.png").arg(size), QSize(size, size));
+  return icon;
 }
 
 void MainWindow::SetBackground(const QColor& colour) {
