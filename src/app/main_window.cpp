@@ -55,6 +55,23 @@ MainWindow::MainWindow(QWidget* parent)
   setAutoFillBackground(true);
 
   setWindowIcon(ApplicationIcon());
+  SetUpFont();
+
+  // Created in tab order.
+  button1_ = MakeButton(this, "Button1", texts::kConnect, QRect(12, 128, 147, 25));
+  button3_ = MakeButton(this, "Button3", texts::kDisconnect, QRect(166, 128, 149, 25));
+  MakeMemo();
+  button2_ = MakeButton(this, "Button2", texts::kUpdateFirmware, QRect(28, 158, 275, 25));
+  button2_->setEnabled(false);
+  button4_ = MakeButton(this, "Button4", texts::kWriteDataMap, QRect(28, 188, 275, 25));
+  button4_->setEnabled(false);
+  MakePortListGaugeAndStatusBar();
+
+  SetBackground(buttonFace_);
+  PlaceOnScreen();
+}
+
+void MainWindow::SetUpFont() {
   QFont windowFont;
   windowFont.setFamilies(FontFamilies());
   windowFont.setStyleHint(QFont::SansSerif);
@@ -62,11 +79,9 @@ MainWindow::MainWindow(QWidget* parent)
   // Unrounded advances, so that a text is as wide on every desktop as the fit test measured.
   windowFont.setHintingPreference(QFont::PreferVerticalHinting);
   setFont(windowFont);
+}
 
-  // Created in tab order.
-  button1_ = MakeButton(this, "Button1", texts::kConnect, QRect(12, 128, 147, 25));
-  button3_ = MakeButton(this, "Button3", texts::kDisconnect, QRect(166, 128, 149, 25));
-
+void MainWindow::MakeMemo() {
   memo1_ = new QPlainTextEdit(this);
   memo1_->setObjectName(QStringLiteral("Memo1"));
   memo1_->setGeometry(4, 8, 321, 111);
@@ -78,12 +93,9 @@ MainWindow::MainWindow(QWidget* parent)
   memo1_->setLineWidth(1);
   memo1_->document()->setDocumentMargin(2);
   memo1_->setPlainText(QString());  // one empty line
+}
 
-  button2_ = MakeButton(this, "Button2", texts::kUpdateFirmware, QRect(28, 158, 275, 25));
-  button2_->setEnabled(false);
-  button4_ = MakeButton(this, "Button4", texts::kWriteDataMap, QRect(28, 188, 275, 25));
-  button4_->setEnabled(false);
-
+void MainWindow::MakePortListGaugeAndStatusBar() {
   comboBox1_ = new QComboBox(this);
   comboBox1_->setObjectName(QStringLiteral("ComboBox1"));
   comboBox1_->setEditable(true);
@@ -104,10 +116,10 @@ MainWindow::MainWindow(QWidget* parent)
   statusPalette.setColor(QPalette::Window, buttonFace_);
   statusBar1_->setPalette(statusPalette);
   statusBar1_->setAutoFillBackground(true);
+}
 
-  SetBackground(buttonFace_);
-
-  // The window's usual place on screen, when the screen is large enough to hold the window there.
+// The window's usual place on screen, when the screen is large enough to hold the window there.
+void MainWindow::PlaceOnScreen() {
   const QPoint usualPlace(881, 131);
   if (const QScreen* screen = QGuiApplication::primaryScreen();
       screen && screen->availableGeometry().contains(QRect(usualPlace, size()))) {

@@ -52,6 +52,11 @@ class MainWindow : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void SetUpFont();
+  void MakeMemo();
+  void MakePortListGaugeAndStatusBar();
+  void PlaceOnScreen();
+
   QColor buttonFace_;
   QPushButton* button1_;
   QPushButton* button3_;
