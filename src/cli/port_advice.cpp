@@ -14,8 +14,7 @@ std::string JoinPorts(const std::vector<std::string>& ports) {
 
 std::vector<std::string> PermissionFix(const std::string& group) {
   if (group.empty()) return {texts::kFixNoGroup};
-  return {texts::kFixGroupIntro + group + ". " + texts::kFixAddUser,
-          std::string(texts::kFixUsermod) + group + " $USER",
+  return {texts::kFixGroupIntro + group + ". " + texts::kFixAddUser, std::string(texts::kFixUsermod) + group + " $USER",
           texts::kFixNewLogin};
 }
 
@@ -30,13 +29,17 @@ std::vector<std::string> BusyFix(const std::vector<PortHolder>& holders) {
 
 std::vector<std::string> FixLines(const PortAttempt& attempt, const std::vector<std::string>& presentPorts) {
   switch (attempt.failure.cause) {
-    case OpenCause::kPermissionDenied: return PermissionFix(attempt.accessGroup);
-    case OpenCause::kBusy: return BusyFix(attempt.failure.holders);
-    case OpenCause::kLocked: return {texts::kFixLocked};
+    case OpenCause::kPermissionDenied:
+      return PermissionFix(attempt.accessGroup);
+    case OpenCause::kBusy:
+      return BusyFix(attempt.failure.holders);
+    case OpenCause::kLocked:
+      return {texts::kFixLocked};
     case OpenCause::kNotFound:
       if (presentPorts.empty()) return {texts::kFixNoPortsPresent};
       return {texts::kFixPortsPresent + JoinPorts(presentPorts)};
-    default: return {};
+    default:
+      return {};
   }
 }
 

@@ -8,15 +8,24 @@ namespace corvane {
 
 const char* FrameTypeName(std::uint16_t code) {
   switch (code) {
-    case kIdentifyRequest: return "IdentifyRequest";
-    case kIdentifyReply: return "IdentifyReply";
-    case kBlockRequest: return "BlockRequest";
-    case kTimeoutUpdate: return "TimeoutUpdate";
-    case kFirmwareEnd: return "FirmwareEnd";
-    case kFirmwareResult: return "FirmwareResult";
-    case kDataMapEnd: return "DataMapEnd";
-    case kDataMapResult: return "DataMapResult";
-    default: return nullptr;
+    case kIdentifyRequest:
+      return "IdentifyRequest";
+    case kIdentifyReply:
+      return "IdentifyReply";
+    case kBlockRequest:
+      return "BlockRequest";
+    case kTimeoutUpdate:
+      return "TimeoutUpdate";
+    case kFirmwareEnd:
+      return "FirmwareEnd";
+    case kFirmwareResult:
+      return "FirmwareResult";
+    case kDataMapEnd:
+      return "DataMapEnd";
+    case kDataMapResult:
+      return "DataMapResult";
+    default:
+      return nullptr;
   }
 }
 

@@ -23,7 +23,7 @@ OpenFailure ClassifyOpenFailure(const std::string& path, OpenStep step, int erro
 // The same for QSerialPort::open() failing after the checks above passed: its permission error
 // is someone holding the port (busy), a path we may not use (permission denied), or Qt's own lock
 // file held by another program (locked).
-OpenFailure ClassifyQtOpenError(const std::string& path, QSerialPort::SerialPortError error,
-                                const QString& errorText, std::vector<PortHolder> holders = {});
+OpenFailure ClassifyQtOpenError(const std::string& path, QSerialPort::SerialPortError error, const QString& errorText,
+                                std::vector<PortHolder> holders = {});
 
 }  // namespace corvane

@@ -19,7 +19,8 @@ std::map<std::string, std::string> LinksByTarget(const std::string& dir) {
   namespace fs = std::filesystem;
   std::error_code error;
   std::vector<fs::path> links;
-  for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) links.push_back(it->path());
+  for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error))
+    links.push_back(it->path());
   std::sort(links.begin(), links.end());
   std::map<std::string, std::string> byTarget;
   for (const fs::path& link : links) {
@@ -59,16 +60,20 @@ std::vector<CatalogPort> ListPortCatalog(const std::string& byIdDir) {
 
 std::string PortStateText(const OpenFailure& state) {
   switch (state.cause) {
-    case OpenCause::kNone: return texts::kPortFree;
-    case OpenCause::kPermissionDenied: return texts::kPortNoPermission;
-    case OpenCause::kLocked: return texts::kPortLocked;
+    case OpenCause::kNone:
+      return texts::kPortFree;
+    case OpenCause::kPermissionDenied:
+      return texts::kPortNoPermission;
+    case OpenCause::kLocked:
+      return texts::kPortLocked;
     case OpenCause::kBusy: {
       if (state.holders.empty()) return texts::kPortBusyUnknown;
       std::string text = texts::kPortBusy;
       for (std::size_t i = 0; i < state.holders.size(); ++i) text += (i ? ", " : "") + HolderText(state.holders[i]);
       return text;
     }
-    default: return CauseText(state);
+    default:
+      return CauseText(state);
   }
 }
 

@@ -9,13 +9,13 @@
 namespace corvane {
 
 struct CatalogPort {
-  std::string path;          // "/dev/ttyUSB0"
-  std::string description;   // from the driver or the USB descriptor; may be empty
+  std::string path;         // "/dev/ttyUSB0"
+  std::string description;  // from the driver or the USB descriptor; may be empty
   std::string manufacturer;
-  std::string usbId;         // vendor:product in hex, "1a86:7523"; empty for a port not on USB
+  std::string usbId;  // vendor:product in hex, "1a86:7523"; empty for a port not on USB
   std::string serialNumber;
-  std::string byIdLink;      // the stable link in /dev/serial/by-id that leads to it, if any
-  OpenFailure state;         // cause kNone: free (ProbePortState; the port is not opened)
+  std::string byIdLink;  // the stable link in /dev/serial/by-id that leads to it, if any
+  OpenFailure state;     // cause kNone: free (ProbePortState; the port is not opened)
 };
 
 // The system's ports in the scan's order (SystemSerialPorts), each probed now. `byIdDir` is

@@ -17,9 +17,10 @@ struct HolderSearch {
 // link is followed). Nothing is found when the path is not a character device. `procRoot` is
 // where the process table is mounted.
 //
-// Cost: one directory listing per process and one look-up per descriptor. Measured on the
-// development machine (2 cores, ~100 processes, ~750 descriptors): about 2 ms per call, roughly
-// 10 us per process plus 1.5 us per descriptor (bench: corvane-scan-bench).
+// Cost: one directory listing per process and one look-up per descriptor that leads to a path.
+// Measured on the development machine (2 cores, ~100 processes, ~600 descriptors, release build):
+// 0.65 ms per call (median), about 1.5 % of one core when run before an open at every 100 ms
+// scan step (bench: corvane-scan-bench).
 HolderSearch FindPortHolders(const std::string& devicePath, const std::string& procRoot = "/proc");
 
 }  // namespace corvane

@@ -32,13 +32,20 @@ std::string BusyText(const std::vector<PortHolder>& holders) {
 
 std::string CauseText(const OpenFailure& failure) {
   switch (failure.cause) {
-    case OpenCause::kNone: return {};
-    case OpenCause::kNotFound: return texts::kCauseNotFound;
-    case OpenCause::kPermissionDenied: return texts::kCausePermissionDenied;
-    case OpenCause::kBusy: return BusyText(failure.holders);
-    case OpenCause::kLocked: return texts::kCauseLocked;
-    case OpenCause::kNotSerial: return texts::kCauseNotSerial;
-    case OpenCause::kSettingsRefused: return texts::kCauseSettingsRefused;
+    case OpenCause::kNone:
+      return {};
+    case OpenCause::kNotFound:
+      return texts::kCauseNotFound;
+    case OpenCause::kPermissionDenied:
+      return texts::kCausePermissionDenied;
+    case OpenCause::kBusy:
+      return BusyText(failure.holders);
+    case OpenCause::kLocked:
+      return texts::kCauseLocked;
+    case OpenCause::kNotSerial:
+      return texts::kCauseNotSerial;
+    case OpenCause::kSettingsRefused:
+      return texts::kCauseSettingsRefused;
     case OpenCause::kIoError:
       return failure.detail.empty() ? std::string(texts::kCauseIoErrorBare) : texts::kCauseIoError + failure.detail;
   }

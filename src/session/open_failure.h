@@ -20,9 +20,9 @@ struct PortHolder {
 struct OpenFailure {
   OpenResult result = OpenResult::kOk;
   OpenCause cause = OpenCause::kNone;
-  int error = 0;                     // errno of the step that failed; 0 when none applies
-  std::string detail;                // the system's words for `error`, or what the path turned out to be
-  std::vector<PortHolder> holders;   // for kBusy: who has the port open, when that could be seen
+  int error = 0;                    // errno of the step that failed; 0 when none applies
+  std::string detail;               // the system's words for `error`, or what the path turned out to be
+  std::vector<PortHolder> holders;  // for kBusy: who has the port open, when that could be seen
 
   bool Failed() const { return cause != OpenCause::kNone || result != OpenResult::kOk; }
 };

@@ -1,7 +1,7 @@
 // What corvane-flash says about ports that did not open and about a scan that found no device.
-#include <QTest>
-
 #include "port_advice.h"
+
+#include <QTest>
 
 using namespace corvane;
 using namespace corvane::cli;
@@ -90,8 +90,7 @@ class PortAdviceTest : public QObject {
         "  ttyUSB0: locked by another program",
         "    Another program holds its lock; close that program and try again.",
     };
-    QCOMPARE(NoDeviceLines({Attempt("ttyUSB0", OpenCause::kLocked), Attempt("ttyUSB1", OpenCause::kNone)}, {}),
-             mixed);
+    QCOMPARE(NoDeviceLines({Attempt("ttyUSB0", OpenCause::kLocked), Attempt("ttyUSB1", OpenCause::kNone)}, {}), mixed);
   }
 };
 

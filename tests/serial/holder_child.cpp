@@ -38,7 +38,7 @@ HolderChild::HolderChild(const std::string& path, Hold hold, const char* name) {
     return;
   }
   pid_ = ::fork();
-  if (pid_ == 0) {  // only async-signal-safe calls from here on
+  if (pid_ == 0) {                      // only async-signal-safe calls from here on
     CloseAllBut(ready[1], release[0]);  // what the test process holds is not the child's
     ::prctl(PR_SET_NAME, name);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);

@@ -1,12 +1,14 @@
 // The port list kept current from hotplug notices: the same list as reading it every time, read
 // again only after a notice, and the same lines on the trace stream at every call.
-#include <QTest>
+#include "hotplug_port_lister.h"
+
 #include <fcntl.h>
 #include <sys/ioctl.h>
-#include <sstream>
 #include <unistd.h>
 
-#include "hotplug_port_lister.h"
+#include <QTest>
+#include <sstream>
+
 #include "port_list.h"
 #include "wait.h"
 
@@ -64,7 +66,13 @@ class HotplugPortListerTest : public QObject {
     int reads = 0;
     std::vector<std::string> system = {"ttyUSB0", "ttyS0"};
     std::ostringstream trace;
-    HotplugPortLister lister(&trace, [&] { ++reads; return system; }, std::move(watch));
+    HotplugPortLister lister(
+        &trace,
+        [&] {
+          ++reads;
+          return system;
+        },
+        std::move(watch));
     QVERIFY(lister.Watching());
 
     for (int step = 0; step < 5; ++step) QCOMPARE(lister.ListSerialPorts(), system);
@@ -92,7 +100,13 @@ class HotplugPortListerTest : public QObject {
 
   void withoutNoticesReadEveryTime() {
     int reads = 0;
-    HotplugPortLister lister(nullptr, [&] { ++reads; return std::vector<std::string>{"ttyS0"}; }, nullptr);
+    HotplugPortLister lister(
+        nullptr,
+        [&] {
+          ++reads;
+          return std::vector<std::string>{"ttyS0"};
+        },
+        nullptr);
     QVERIFY(!lister.Watching());
     for (int step = 0; step < 4; ++step) lister.ListSerialPorts();
     QCOMPARE(reads, 4);

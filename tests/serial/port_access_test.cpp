@@ -1,17 +1,19 @@
 // Why a port does not open: the holders of a device found as fuser finds them, the checks before
 // an open, the lock's own failures, and the classification of what the system said.
-#include <QTest>
-#include <QTemporaryDir>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
+#include "port_access.h"
+
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QTemporaryDir>
+#include <QTest>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
 #include "holder_child.h"
 #include "open_cause.h"
-#include "port_access.h"
 #include "port_holders.h"
 #include "port_setup.h"
 #include "raw_pty.h"
@@ -193,7 +195,8 @@ class PortAccessTest : public QObject {
     const OpenFailure io = ClassifyOpenFailure(device, OpenStep::kOpen, EIO);
     QCOMPARE(io.cause, OpenCause::kIoError);
     QCOMPARE(CauseText(io), "I/O error: " + std::string(std::strerror(EIO)));
-    QCOMPARE(CauseText(ClassifyOpenFailure(device, OpenStep::kOpen, EBUSY)), std::string("busy: held by another program"));
+    QCOMPARE(CauseText(ClassifyOpenFailure(device, OpenStep::kOpen, EBUSY)),
+             std::string("busy: held by another program"));
     QCOMPARE(CauseText(ClassifyOpenFailure(device, OpenStep::kOpen, EBUSY, {{42, "minicom"}, {7, ""}})),
              std::string("busy: held by minicom (pid 42), pid 7"));
     // A path that is no device is that, whatever errno came with it.
@@ -208,8 +211,7 @@ class PortAccessTest : public QObject {
     FreePty pty;
     const std::string device = pty.path();
     QCOMPARE(ClassifyQtOpenError(device, QSerialPort::DeviceNotFoundError, {}).cause, OpenCause::kNotFound);
-    QCOMPARE(ClassifyQtOpenError(device, QSerialPort::PermissionError, {}, {{42, "minicom"}}).cause,
-             OpenCause::kBusy);
+    QCOMPARE(ClassifyQtOpenError(device, QSerialPort::PermissionError, {}, {{42, "minicom"}}).cause, OpenCause::kBusy);
     if (::access(device.c_str(), R_OK | W_OK) == 0)
       QCOMPARE(ClassifyQtOpenError(device, QSerialPort::PermissionError, {}).cause, OpenCause::kLocked);
     const OpenFailure other = ClassifyQtOpenError(device, QSerialPort::ResourceError, QStringLiteral("gone"));

@@ -1,10 +1,12 @@
 // The port list of `corvane-flash ports`: what it holds for this machine's ports, how it is
 // printed, a stable by-id name given as --port, and the trace's switch.
-#include <QTemporaryDir>
-#include <QTest>
+#include "port_catalog.h"
+
 #include <unistd.h>
 
-#include "port_catalog.h"
+#include <QTemporaryDir>
+#include <QTest>
+
 #include "port_path.h"
 #include "system_ports.h"
 #include "trace.h"
@@ -21,8 +23,8 @@ CatalogPort Port(std::string path, OpenFailure state) {
 }
 
 OpenFailure State(OpenCause cause, std::vector<PortHolder> holders = {}) {
-  return OpenFailure{cause == OpenCause::kNone ? OpenResult::kOk : OpenResult::kOpenFailed, cause, 0, {},
-                     std::move(holders)};
+  return OpenFailure{
+      cause == OpenCause::kNone ? OpenResult::kOk : OpenResult::kOpenFailed, cause, 0, {}, std::move(holders)};
 }
 
 }  // namespace
