@@ -62,16 +62,6 @@ class PortCatalogTest : public QObject {
     QCOMPARE(ResolvePortArgument("/dev/pts/5"), std::string("/dev/pts/5"));
   }
 
-  void stateTexts() {
-    QCOMPARE(PortStateText(State(OpenCause::kNone)), std::string("free"));
-    QCOMPARE(PortStateText(State(OpenCause::kPermissionDenied)), std::string("no permission"));
-    QCOMPARE(PortStateText(State(OpenCause::kLocked)), std::string("locked"));
-    QCOMPARE(PortStateText(State(OpenCause::kBusy)), std::string("busy"));
-    QCOMPARE(PortStateText(State(OpenCause::kBusy, {{4242, "minicom"}, {77, "ModemManager"}})),
-             std::string("busy: minicom (pid 4242), ModemManager (pid 77)"));
-    QCOMPARE(PortStateText(State(OpenCause::kNotFound)), std::string("not found"));
-  }
-
   void table() {
     CatalogPort usb = Port("/dev/ttyUSB0", State(OpenCause::kBusy, {{4242, "minicom"}}));
     usb.description = "USB Serial";
@@ -87,6 +77,11 @@ class PortCatalogTest : public QObject {
         "/dev/ttyS0    no permission             -          -       -             -\n";
     QCOMPARE(FormatPortCatalog({usb, builtIn}), expected);
     QCOMPARE(FormatPortCatalog({}), std::string("No serial ports found.\n"));
+    // The states the table shows besides those above.
+    QCOMPARE(PortStateText(State(OpenCause::kNone)), std::string("free"));
+    QCOMPARE(PortStateText(State(OpenCause::kLocked)), std::string("locked"));
+    QCOMPARE(PortStateText(State(OpenCause::kBusy)), std::string("busy"));
+    QCOMPARE(PortStateText(State(OpenCause::kNotFound)), std::string("not found"));
   }
 
   void traceIsOffUntilSwitchedOn() {
