@@ -19,12 +19,17 @@ OpenFailure Failure(OpenCause cause, int error, std::string detail, std::vector<
 // What the path is when it is no character device: "a directory", "a regular file", ...; empty for
 // a character device or a path that cannot be examined.
 std::string NotADevice(const std::string& path) {
+#if !defined(__unix__) && !defined(__APPLE__)
+  (void)path;
+  return {};  // Windows names devices, not files
+#else
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return {};
   if (S_ISCHR(info.st_mode)) return {};
   if (S_ISDIR(info.st_mode)) return "a directory";
   if (S_ISREG(info.st_mode)) return "a regular file";
   return "not a character device";
+#endif
 }
 
 }  // namespace
