@@ -252,7 +252,15 @@ void PtyController::Handle(const std::uint8_t* data, std::size_t length, LineTim
   }
   changed_.notify_all();
   line_.SetBaud(baud);
-  lastArrival_ = line_.Receive(length, readAt);
+  // A write handed over late (this thread woke late) holds the host's next frame back as much.
+  // That frame counts from when the host would have had the write on time, so the delays do not
+  // add up block after block; but by no more than the line time of the answer's first write, so
+  // that no answer reaches the host sooner than the line time of what it answers after that was
+  // read.
+  const std::size_t firstWrite = response.writes.empty() ? 0 : response.writes.front().bytes.size();
+  const auto credit = std::min(lateness_, line_.Duration(firstWrite));
+  lateness_ = {};
+  lastArrival_ = line_.Receive(length, readAt - credit);
   Queue(std::move(response), lastArrival_);
 }
 
@@ -272,9 +280,11 @@ void PtyController::SendDue(LineTime now) {
     pending_.pop_front();
     // With no host on the line the bytes are lost, as on a wire nobody listens to.
     if (!item.bytes.empty() && master_ >= 0 && !hostAbsent_) {
+      const LineTime handedAt = LineClockType::now();
+      lateness_ = handedAt - item.due;
       {
         std::lock_guard<std::mutex> lock(mutex_);
-        lineLog_.Add({false, item.bytes.size(), LineClockType::now()});
+        lineLog_.Add({false, item.bytes.size(), handedAt});
       }
       WriteAll(item.bytes);
     }

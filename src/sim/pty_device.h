@@ -96,6 +96,7 @@ class PtyController {
   LineClock line_;
   std::deque<Outgoing> pending_;  // in the order of `due`
   LineTime lastArrival_{};        // when the latest bytes taken in were all in
+  LineClockType::duration lateness_{};  // how late the latest write was handed over
   HostWatch hostWatch_;
   bool hostAbsent_ = false;  // no host holds the slave side: writes are lost, reads wait for an open
   LineTime absentSince_{};

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "host_port.h"
@@ -84,6 +85,43 @@ class PtyDeviceTest : public QObject {
     QCOMPARE(seen.blocks.size(), std::size_t{3});
     QVERIFY(seen.blocks[1] == Block(1));
     QCOMPARE(seen.endFrame->closingValue, 0xCAFEF00Du);
+  }
+
+  // At 115200 baud each answer waits for the line: on the controller's own clock, nothing is
+  // handed to the host before what it answers could have crossed the wire after it was read.
+  void answersAtTheLinesPace() {
+    SimConfig config;
+    config.lineBaud = 115200;
+    PtyController device(config);
+    QVERIFY(device.Start());
+    HostPort host(device.SlavePath());
+    QVERIFY(host.Write(Request(1)));
+    QCOMPARE(host.Read(64).size(), std::size_t{64});
+    QVERIFY(host.Write(Block(0)));
+    QCOMPARE(TypeOf(host.Read(16)), std::uint16_t{0xDA04});
+
+    LineClock line;
+    line.SetBaud(config.lineBaud);
+    const std::vector<LineEvent> events = device.LineEvents();
+    // In order: the request (12 bytes in), its reply (64 out), the block (64 in, perhaps in
+    // pieces), its BlockRequest (16 out).
+    std::size_t i = 0;
+    const auto answerAfter = [&](std::size_t bytesIn) -> std::optional<LineClockType::duration> {
+      if (i >= events.size() || !events[i].incoming) return std::nullopt;
+      const LineTime firstIn = events[i].at;
+      std::size_t in = 0;
+      while (i < events.size() && events[i].incoming) in += events[i++].bytes;
+      if (in != bytesIn || i >= events.size()) return std::nullopt;
+      return events[i++].at - firstIn;
+    };
+    const auto identify = answerAfter(kIdentifyRequestSize);
+    QVERIFY(identify);
+    QVERIFY(*identify >= line.Duration(kIdentifyRequestSize));
+    const auto block = answerAfter(kFrameSize);
+    QVERIFY(block);
+    QVERIFY2(*block >= line.Duration(kFrameSize),
+             qPrintable(QString::number(std::chrono::duration<double, std::micro>(*block).count()) + " µs"));
+    QCOMPARE(i, events.size());
   }
 
   void dropsAFragmentAfterAQuietSpell() {

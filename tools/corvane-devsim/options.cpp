@@ -17,6 +17,14 @@ const char kUsage[] =
     "the first line, answers until SIGINT or SIGTERM, and prints one line per finished transfer.\n"
     "Numbers are decimal or 0x-hexadecimal.\n"
     "\n"
+    "Line:\n"
+    "  --count N                  start N controllers, 1..64, alike but each on a pseudo-terminal\n"
+    "                             of its own; their paths come first, one a line, and the lines\n"
+    "                             after them begin with the path they are about (default 1)\n"
+    "  --baud N                   answer at the pace of a line of N bit/s, 8N1: bytes count as\n"
+    "                             received, and answers reach the host, only after 10 bits a byte\n"
+    "                             on the wire (115200: a 64-byte block 5.6 ms, a 16-byte request\n"
+    "                             1.4 ms); 0 = at once (default 0)\n"
     "Identification:\n"
     "  --type N                   type word, mark bit 0x8000 included (default 0x0001)\n"
     "  --bootloader N             bootloader version, 0..255 (default 2)\n"
@@ -155,6 +163,8 @@ command_line::Parsed<DevsimOptions> ParseDevsimOptions(const std::vector<std::st
   AddIdentification(parser.app(), parsed.options.config);
   AddTransfer(parser.app(), parsed.options.config);
   AddFaults(parser.app(), parsed.options.config.faults);
+  AddNumber(parser.app(), "--count", parsed.options.count, 1, kMaxDevices);
+  AddNumber(parser.app(), "--baud", parsed.options.config.lineBaud, 0, 4'000'000);
   parsed.outcome = parser.Parse(args);
   return parsed;
 }
