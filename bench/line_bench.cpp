@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "frame.h"
+#include "latency_stats.h"
+#include "pty_floor.h"
 #include "option_values.h"
 #include "parser.h"
 #include "pty_device.h"
@@ -26,6 +28,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kRequestSize = 16;
 constexpr int kAnswerWaitMs = 5000;
+constexpr std::uint32_t kFloorRounds = 2000;
 
 struct Options {
   std::uint32_t devices = 16;
@@ -38,8 +41,7 @@ using Devices = std::vector<std::unique_ptr<corvane::PtyController>>;
 struct HostRun {
   bool ok = false;
   double seconds = 0;
-  double medianUs = 0;  // block written -> its request read
-  double p99Us = 0;
+  corvane::bench::LatencySummary roundTrip;  // block written -> its request read
   std::string error;
 };
 
@@ -81,7 +83,7 @@ bool ReadExactly(int fd, std::uint8_t* data, std::size_t length) {
 // Sends `blocks` blocks, each after the request for the one before, as a host does.
 void Transfer(int fd, std::uint32_t blocks, HostRun& run) {
   std::uint8_t request[kRequestSize];
-  std::vector<double> trips;
+  std::vector<std::int64_t> trips;
   trips.reserve(blocks);
   const auto start = Clock::now();
   for (std::uint32_t k = 0; k < blocks; ++k) {
@@ -92,12 +94,10 @@ void Transfer(int fd, std::uint32_t blocks, HostRun& run) {
       run.error = "no request after block " + std::to_string(k);
       return;
     }
-    trips.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
+    trips.push_back(std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - sent).count());
   }
   run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  std::sort(trips.begin(), trips.end());
-  run.medianUs = trips[trips.size() / 2];
-  run.p99Us = trips[trips.size() * 99 / 100];
+  run.roundTrip = corvane::bench::Summarize(std::move(trips));
   run.ok = true;
 }
 
@@ -125,7 +125,7 @@ bool ReceivedIntact(const corvane::SimObservations& seen, std::uint32_t blocks) 
 }
 
 // Prints each transfer against the line limit; true when every device got every block intact.
-bool Report(const Options& options, const Devices& devices, const std::vector<HostRun>& runs) {
+bool Report(const Options& options, const Devices& devices, const std::vector<HostRun>& runs, double floorUs) {
   const double limit = options.blocks * (corvane::kFrameSize + kRequestSize) * 10.0 / options.baud;
   std::printf("%u controllers at %u baud, %u blocks each; line limit %.3f s a transfer (%.1f µs a block)\n",
               options.devices, options.baud, options.blocks, limit, limit / options.blocks * 1e6);
@@ -140,13 +140,15 @@ bool Report(const Options& options, const Devices& devices, const std::vector<Ho
     }
     excess.push_back((runs[i].seconds / limit - 1.0) * 100.0);
     std::printf("  %-12s %.3f s  %+6.2f %%   block round trip median %7.1f µs, p99 %7.1f µs  %s\n",
-                devices[i]->SlavePath().c_str(), runs[i].seconds, excess.back(), runs[i].medianUs, runs[i].p99Us,
+                devices[i]->SlavePath().c_str(), runs[i].seconds, excess.back(), runs[i].roundTrip.medianUs, runs[i].roundTrip.p99Us,
                 intact ? "received intact" : "NOT RECEIVED INTACT");
   }
   if (!excess.empty()) {
     std::sort(excess.begin(), excess.end());
     std::printf("over the line limit: median %+.2f %%, worst %+.2f %%, best %+.2f %%\n", excess[excess.size() / 2],
                 excess.back(), excess.front());
+    std::printf("(a bare round trip on a pseudo-terminal alone, %.1f µs, is %.2f %% of a block's line time)\n", floorUs,
+                floorUs / (limit / options.blocks * 1e6) * 100.0);
   }
   return allOk;
 }
@@ -162,6 +164,13 @@ int main(int argc, char** argv) {
   cl::AddNumber(parser.app(), "--baud", options.baud, 300, 4'000'000);
   const cl::Outcome outcome = parser.Parse(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
   if (outcome.action != cl::Action::kRun) return cl::Finish(outcome);
+
+  // What the machine's pseudo-terminals cost by themselves, now.
+  const corvane::bench::FloorResult floor = corvane::bench::RunPtyFloor(std::min(options.blocks, kFloorRounds));
+  if (!floor.ok) {
+    std::fprintf(stderr, "corvane-line-bench: floor loop failed: %s\n", floor.error.c_str());
+    return 1;
+  }
 
   corvane::SimConfig config;
   config.lineBaud = options.baud;
@@ -181,5 +190,5 @@ int main(int argc, char** argv) {
     hosts.emplace_back([&, i] { runs[i] = RunHost(devices[i]->SlavePath(), options.blocks); });
   for (auto& host : hosts) host.join();
 
-  return Report(options, devices, runs) ? 0 : 1;
+  return Report(options, devices, runs, corvane::bench::Summarize(floor.roundTrips).medianUs) ? 0 : 1;
 }
