@@ -181,6 +181,8 @@ void PtyController::DrainWake() {
 void PtyController::CloseLine() {
   CloseFd(master_);
   pending_.clear();
+  hostWatch_.Close();
+  hostAbsent_ = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     controller_.MarkVanished();
