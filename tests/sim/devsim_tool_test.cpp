@@ -173,7 +173,11 @@ class DevsimToolTest : public QObject {
       const auto sent = std::chrono::steady_clock::now();
       QVERIFY(host.Write(BuildIdentifyRequest(1, {9, 8, 7, 6})));
       const auto reply = host.Read(64);
-      QVERIFY(std::chrono::steady_clock::now() - sent >= lineTime);
+      const auto took = std::chrono::steady_clock::now() - sent;
+      QVERIFY2(took >= lineTime, qPrintable(QString("%1: %2 µs, %3 bytes")
+                                                .arg(path)
+                                                .arg(std::chrono::duration_cast<std::chrono::microseconds>(took).count())
+                                                .arg(reply.size())));
       QCOMPARE(reply.size(), std::size_t{64});
       const auto record = DecodeIdentifyReply(reply.data());
       QVERIFY(record);
