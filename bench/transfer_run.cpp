@@ -19,7 +19,6 @@
 #include "qt_timer.h"
 #include "serial_link.h"
 #include "session.h"
-#include "timing_probe.h"
 #include "update_file.h"
 
 namespace corvane::bench {
@@ -82,6 +81,7 @@ class TransferDriver : public QObject, public FrameSink {
         view_(file, [this](Outcome outcome) { OnOutcome(outcome); }),
         ports_({port}),
         timedLink_(link_, recorder) {
+    link_.SetTimingProbe(&recorder);
     session_ = std::make_unique<Session>(SessionPorts{view_, timedLink_, ports_, timer1_, timer2_, sound_, random_});
     connect(&timer1_.Qt(), &QTimer::timeout, this, [this] { session_->ScanTimerFired(); });
     connect(&timer2_.Qt(), &QTimer::timeout, this, [this] {
@@ -238,7 +238,6 @@ TransferRunResult RunTransfer(std::uint32_t blocks) {
 
   // Four events per block and a few for the identification; room is reserved up front.
   LinkRecorder recorder(4 * static_cast<std::size_t>(blocks) + 256);
-  SetTimingProbe(&recorder);
   bool succeeded = false;
   {
     TransferDriver driver(device.SlavePath(), path, recorder);
@@ -248,7 +247,6 @@ TransferRunResult RunTransfer(std::uint32_t blocks) {
     result.seconds = driver.Seconds();
     result.timer2Expiries = driver.Timer2Expiries();
   }  // the link and its threads have ended: the recorder is ours alone again
-  SetTimingProbe(nullptr);
 
   result.timings = AnalyseLinkEvents(recorder.Events());
   result.droppedEvents = recorder.Dropped();

@@ -266,6 +266,36 @@ class SerialLinkTest : public QObject {
     QCOMPARE(rig.pty.QueuedAtSlave(), std::size_t{64});  // never read
   }
 
+  // The reply to a frame, sent from its dispatch, is written as soon as the dispatch returns.
+  void sendsInsideADispatch() {
+    Rig rig;
+    QCOMPARE(rig.Open(), OpenResult::kOk);
+    const Bytes a = MakeFrame(40), b = MakeFrame(41), c = MakeFrame(42);
+    rig.sink.during = [&] {
+      rig.link.Send(a.data(), a.size());
+      rig.link.Send(b.data(), b.size());
+    };
+    QVERIFY(rig.Marker(43));
+    QCOMPARE(rig.pty.Read(128, kDeadlineMs), Join(a, b));
+    rig.link.Send(c.data(), c.size());  // and outside a dispatch, as ever
+    QCOMPARE(rig.pty.Read(64, kDeadlineMs), c);
+
+    // Closed in the same dispatch: not written. A port opened there gets what is sent to it.
+    rig.sink.during = [&] {
+      rig.link.Send(a.data(), a.size());
+      rig.link.ClosePort();
+      rig.link.Send(b.data(), b.size());  // no port: nothing
+      QCOMPARE(rig.Open(), OpenResult::kOk);
+      rig.link.Send(c.data(), c.size());
+    };
+    QVERIFY(rig.Marker(44));
+    QCOMPARE(rig.pty.Read(64, kDeadlineMs), c);
+    QVERIFY(rig.Marker(45));  // the new port reads too
+    rig.link.ClosePort();
+    QVERIFY(ThreadsBackTo(threads_));  // all written that ever will be
+    QVERIFY(rig.pty.Read(1, 50).empty());
+  }
+
   void openCloseCyclesLeaveNothingBehind() {
     Rig rig;
     QCOMPARE(rig.Open(), OpenResult::kOk);
