@@ -23,7 +23,8 @@ class LinkThread : public QThread {
   OpenResult Open();
 
   // After a successful Open, until Shutdown, on the window thread; neither waits for the port's
-  // thread. Send copies the bytes into the hand-over.
+  // thread. Send puts a copy of the bytes in the hand-over and wakes the port's thread when the
+  // hand-over says so.
   void Send(const std::uint8_t* data, std::size_t length);
   void Shutdown();
 

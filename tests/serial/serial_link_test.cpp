@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QTest>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -93,6 +94,15 @@ class LockHolder {
   pid_t pid_ = -1;
   int releaseFd_ = -1;
   bool locked_ = false;
+};
+
+// Counts what the link reports; called from the link thread.
+class CountingProbe : public TimingProbe {
+ public:
+  std::atomic<int> reads{0};
+  std::atomic<int> writes{0};
+  void ChunkRead(const std::uint8_t*, std::size_t) noexcept override { ++reads; }
+  void WriteIssued(const std::uint8_t*, std::size_t) noexcept override { ++writes; }
 };
 
 // A device on a pseudo-terminal and a link that records what it dispatches.
@@ -294,6 +304,20 @@ class SerialLinkTest : public QObject {
     rig.link.ClosePort();
     QVERIFY(ThreadsBackTo(threads_));  // all written that ever will be
     QVERIFY(rig.pty.Read(1, 50).empty());
+  }
+
+  void timingProbeSeesReadsAndWrites() {
+    CountingProbe probe;  // outlives the link
+    Rig rig;
+    QVERIFY(rig.link.SetTimingProbe(&probe));
+    QCOMPARE(rig.Open(), OpenResult::kOk);
+    QVERIFY(!rig.link.SetTimingProbe(nullptr));  // not while a port is open
+    const Bytes reply = MakeFrame(51);
+    rig.sink.during = [&] { rig.link.Send(reply.data(), reply.size()); };
+    QVERIFY(rig.Marker(50));
+    QCOMPARE(rig.pty.Read(64, kDeadlineMs), reply);
+    QTRY_COMPARE_WITH_TIMEOUT(probe.writes.load(), 1, kDeadlineMs);
+    QCOMPARE(probe.reads.load(), 1);
   }
 
   void openCloseCyclesLeaveNothingBehind() {
