@@ -34,6 +34,7 @@ OpenResult PortSession::Configure() {
   port_.setDataTerminalReady(false);
   port_.setRequestToSend(false);
   RequestLowLatency(port_.handle());
+  pseudoTerminal_ = IsPseudoTerminal(port_.handle());
   const OpenResult settings = CheckLineSettings(port_.handle());
   if (settings != OpenResult::kOk) return settings;
   port_.clear(QSerialPort::Input);  // bytes sent before the open are not ours
@@ -49,7 +50,7 @@ void PortSession::WriteSends() {
 void PortSession::Write(const std::uint8_t* data, std::size_t length) {
   if (!port_.isOpen() || channel_.handOver->Cancelled()) return;
   const bool busy = WriteInProgress();
-  if (!busy) port_.clear(QSerialPort::Output);
+  if (!busy && !pseudoTerminal_) port_.clear(QSerialPort::Output);
   const qint64 queued = port_.write(reinterpret_cast<const char*>(data), static_cast<qint64>(length));
   if (queued > 0) unconfirmedBytes_ += queued;
   // An idle port writes at once; a busy one takes the new bytes after the old as it drains.
@@ -58,7 +59,8 @@ void PortSession::Write(const std::uint8_t* data, std::size_t length) {
 }
 
 bool PortSession::WriteInProgress() const {
-  return unconfirmedBytes_ > 0 || port_.bytesToWrite() > 0 || DriverOutputQueued(port_.handle()) > 0;
+  return unconfirmedBytes_ > 0 || port_.bytesToWrite() > 0 ||
+         (!pseudoTerminal_ && DriverOutputQueued(port_.handle()) > 0);
 }
 
 // Closing the port also quiets the reader: a closed port announces nothing.

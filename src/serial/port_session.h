@@ -30,7 +30,8 @@ class PortSession : public QObject {
  private:
   OpenResult Configure();
   // Writes after any write still in progress; with none in progress the driver's output queue
-  // is cleared first. Does nothing once the port is closed or the hand-over cancelled.
+  // is cleared first (not on a pseudo-terminal, where that would cut the last write on its way).
+  // Does nothing once the port is closed or the hand-over cancelled.
   void Write(const std::uint8_t* data, std::size_t length);
   bool WriteInProgress() const;
   void OnError(QSerialPort::SerialPortError error);
@@ -41,6 +42,7 @@ class PortSession : public QObject {
   PortLock lock_;
   PendingSends sends_;            // taken from the hand-over, kept for their room
   qint64 unconfirmedBytes_ = 0;  // handed to the port, not yet reported written to the driver
+  bool pseudoTerminal_ = false;
 };
 
 }  // namespace corvane

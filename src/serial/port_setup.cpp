@@ -4,11 +4,13 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
 #if defined(__linux__)
 #include <linux/serial.h>
+#include <sys/sysmacros.h>
 #endif
 
 namespace corvane {
@@ -69,6 +71,18 @@ std::size_t DriverOutputQueued(std::intptr_t handle) {
   return static_cast<std::size_t>(queued);
 }
 
+bool IsPseudoTerminal(std::intptr_t handle) {
+#if defined(__linux__)
+  struct stat status {};
+  if (::fstat(static_cast<int>(handle), &status) != 0 || !S_ISCHR(status.st_mode)) return false;
+  const unsigned int kind = major(status.st_rdev);
+  return kind >= 136 && kind <= 143;  // the UNIX98 pseudo-terminal slaves (/dev/pts)
+#else
+  (void)handle;
+  return false;
+#endif
+}
+
 #else  // Windows: QSerialPort opens ports exclusively and applies the settings itself.
 
 PortLock::~PortLock() = default;
@@ -77,6 +91,7 @@ void PortLock::Release() {}
 void RequestLowLatency(std::intptr_t) {}
 OpenResult CheckLineSettings(std::intptr_t) { return OpenResult::kOk; }
 std::size_t DriverOutputQueued(std::intptr_t) { return 0; }
+bool IsPseudoTerminal(std::intptr_t) { return false; }
 
 #endif
 

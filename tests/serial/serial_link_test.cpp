@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "frame.h"
+#include "port_setup.h"
 #include "pty.h"
 #include "serial_link.h"
 
@@ -215,6 +216,19 @@ class SerialLinkTest : public QObject {
     rig.link.ClosePort();
     rig.link.Send(a.data(), a.size());  // closed: nothing, and no harm
     QVERIFY(rig.pty.Read(1, 50).empty());
+  }
+
+  // Clearing a pseudo-terminal's output discards the last write while the kernel is still
+  // delivering it, so the link must know one when it sees one.
+  void pseudoTerminalsAreRecognised() {
+    Pty pty;
+    const int slave = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(slave >= 0);
+    QVERIFY(IsPseudoTerminal(slave));
+    ::close(slave);
+    const int null = ::open("/dev/null", O_RDWR);
+    QVERIFY(!IsPseudoTerminal(null));
+    ::close(null);
   }
 
   void aReopenedPortKeepsWorking() {
