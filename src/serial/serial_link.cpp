@@ -27,6 +27,7 @@ OpenResult SerialLink::OpenPort(const std::string& name) {
   // them finish, so that a port just closed can be opened again at once.
   for (const auto& ending : threads_) ending->wait();
   auto handOver = std::make_shared<HandOver>();
+  // Runs on the link thread; the dispatch runs on this object's thread, the window thread.
   auto postDispatch = [this, handOver] {
     QMetaObject::invokeMethod(this, [this, handOver] { Dispatch(*handOver); }, Qt::QueuedConnection);
   };
@@ -38,10 +39,10 @@ OpenResult SerialLink::OpenPort(const std::string& name) {
     return result;
   }
   LinkThread* const raw = thread.get();
-  // A thread is freed only here, by its own Reap, queued once it has finished (OpenPort above
-  // waits for it but keeps it): until then no other thread can take its address, so the
-  // pointer Reap looks for is still this thread's. Reaps still queued when the link is
-  // destroyed are discarded with it.
+  // Each thread is freed by its own Reap, queued once it has finished, and by nothing else while
+  // the link lives (OpenPort waits for ending threads but keeps them), so no other thread can
+  // have taken the address Reap looks for. Reaps still queued when the link is destroyed are
+  // discarded with it.
   connect(raw, &QThread::finished, this, [this, raw] { Reap(raw); }, Qt::QueuedConnection);
   threads_.push_back(std::move(thread));
   open_ = raw;
