@@ -17,7 +17,6 @@
 #include "pty_device.h"
 #include "serial_link.h"
 #include "session_host.h"
-#include "timing_probe.h"
 #include "update_file.h"
 
 namespace corvane::bench {
@@ -74,6 +73,7 @@ class TransferDriver : public QObject, public FrameSink, private qt::SessionPoli
         ports_({port}),
         timedLink_(link_, recorder),
         host_(qt::HostParts{view_, timedLink_, ports_}, *this) {
+    link_.SetTimingProbe(&recorder);
     connect(&host_.responseTimer().Qt(), &QTimer::timeout, this, [this] { ++timer2Expiries_; });
   }
 
@@ -197,7 +197,6 @@ TransferRunResult RunTransfer(std::uint32_t blocks) {
 
   // Four events per block and a few for the identification; room is reserved up front.
   LinkRecorder recorder(4 * static_cast<std::size_t>(blocks) + 256);
-  SetTimingProbe(&recorder);
   bool succeeded = false;
   {
     TransferDriver driver(device.SlavePath(), path, recorder);
@@ -207,7 +206,6 @@ TransferRunResult RunTransfer(std::uint32_t blocks) {
     result.seconds = driver.Seconds();
     result.timer2Expiries = driver.Timer2Expiries();
   }  // the link and its threads have ended: the recorder is ours alone again
-  SetTimingProbe(nullptr);
 
   result.timings = AnalyseLinkEvents(recorder.Events());
   result.droppedEvents = recorder.Dropped();

@@ -2,32 +2,26 @@
 
 #include <QIODevice>
 
-#include "timing_probe.h"
-
 namespace corvane {
 
-ChunkReader::ChunkReader(QIODevice& device, std::shared_ptr<HandOver> handOver,
-                         std::shared_ptr<FrameFlag> frameReceived, std::function<void()> postDispatch,
-                         QObject* parent)
-    : QObject(parent),
-      device_(device),
-      handOver_(std::move(handOver)),
-      frameReceived_(std::move(frameReceived)),
-      postDispatch_(std::move(postDispatch)) {
+ChunkReader::ChunkReader(QIODevice& device, const PortChannel& channel, std::function<void()> dispatched)
+    : device_(device), channel_(channel), dispatched_(std::move(dispatched)) {
   connect(&device_, &QIODevice::readyRead, this, &ChunkReader::TakeChunk);
 }
 
 void ChunkReader::TakeChunk() {
-  if (handOver_->Cancelled()) return Stop();
-  std::uint8_t* const chunk = handOver_->Buffer();
+  if (!device_.isOpen()) return;  // closed after an error, with the rest of a burst scheduled
+  HandOver& handOver = *channel_.handOver;
+  if (handOver.Cancelled()) return Stop();
+  std::uint8_t* const chunk = handOver.Buffer();
   const qint64 length = device_.read(reinterpret_cast<char*>(chunk), static_cast<qint64>(kRxBufferSize));
-  if (TimingProbe* probe = CurrentTimingProbe(); probe && length > 0)
-    probe->ChunkRead(chunk, static_cast<std::size_t>(length));
+  if (channel_.probe && length > 0) channel_.probe->ChunkRead(chunk, static_cast<std::size_t>(length));
   if (length > 0 && CheckFrame(chunk, static_cast<std::uint16_t>(length))) {
-    frameReceived_->Raise();
-    if (!handOver_->Offer(static_cast<std::size_t>(length))) return Stop();
-    postDispatch_();
-    if (!handOver_->AwaitDispatch()) return Stop();
+    channel_.frameReceived->Raise();
+    if (!handOver.Offer(static_cast<std::size_t>(length))) return Stop();
+    channel_.postDispatch();
+    if (!handOver.AwaitDispatch()) return Stop();
+    dispatched_();
   }
   ScheduleRest();
 }
@@ -38,10 +32,10 @@ void ChunkReader::Stop() {
   if (device_.isOpen()) device_.close();
 }
 
-// Bytes beyond one chunk stay with the device, which will not announce them again; take them
-// from the event loop, so that sends queued by the dispatch go out first.
+// Bytes beyond one chunk stay with the device, which will not announce them again. Take them
+// from the event loop, so that a long burst does not hold up a close or sends waiting there.
 void ChunkReader::ScheduleRest() {
-  if (restScheduled_ || device_.bytesAvailable() <= 0) return;
+  if (restScheduled_ || !device_.isOpen() || device_.bytesAvailable() <= 0) return;
   restScheduled_ = true;
   QMetaObject::invokeMethod(
       this,

@@ -1,14 +1,12 @@
 // The reader role, on the link thread: every time bytes arrive it takes what is there as one
 // chunk of at most kRxBufferSize bytes, judges it with CheckFrame, raises FrameReceived for an
-// accepted chunk, has the window thread dispatch it and waits for that before taking the next.
-// Once the hand-over is cancelled it closes the device and takes nothing more.
+// accepted chunk and hands it over (hand_over.h) before taking the next. Once the hand-over is
+// cancelled it closes the device and takes nothing more.
 #pragma once
 #include <QObject>
 #include <functional>
-#include <memory>
 
-#include "frame_flag.h"
-#include "hand_over.h"
+#include "port_channel.h"
 
 class QIODevice;
 
@@ -16,10 +14,9 @@ namespace corvane {
 
 class ChunkReader : public QObject {
  public:
-  // `postDispatch` asks the window thread to dispatch the chunk that is out in `handOver`; it
-  // must return without waiting for that.
-  ChunkReader(QIODevice& device, std::shared_ptr<HandOver> handOver, std::shared_ptr<FrameFlag> frameReceived,
-              std::function<void()> postDispatch, QObject* parent = nullptr);
+  // `dispatched` runs on the link thread each time a dispatch has returned: it writes the sends
+  // the hand-over holds.
+  ChunkReader(QIODevice& device, const PortChannel& channel, std::function<void()> dispatched);
 
   void TakeChunk();
 
@@ -28,9 +25,8 @@ class ChunkReader : public QObject {
   void Stop();
 
   QIODevice& device_;
-  std::shared_ptr<HandOver> handOver_;
-  std::shared_ptr<FrameFlag> frameReceived_;
-  std::function<void()> postDispatch_;
+  const PortChannel& channel_;
+  std::function<void()> dispatched_;
   bool restScheduled_ = false;
 };
 

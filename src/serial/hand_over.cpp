@@ -1,5 +1,7 @@
 #include "hand_over.h"
 
+#include <utility>
+
 namespace corvane {
 
 bool HandOver::Offer(std::size_t length) {
@@ -21,6 +23,24 @@ bool HandOver::Cancelled() const {
   return cancelled_;
 }
 
+void HandOver::TakeSends(PendingSends& sends) {
+  sends.bytes.clear();
+  sends.ends.clear();
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::swap(sends, sends_);  // both keep their room: no allocation once warmed up
+}
+
+bool HandOver::PutSend(const std::uint8_t* data, std::size_t length) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (cancelled_) return false;
+  // Sends already waiting have their wake-up coming; with a chunk out the link thread takes them
+  // as soon as AwaitDispatch returns.
+  const bool wake = sends_.ends.empty() && !out_;
+  sends_.bytes.insert(sends_.bytes.end(), data, data + length);
+  sends_.ends.push_back(sends_.bytes.size());
+  return wake;
+}
+
 std::size_t HandOver::OutLength() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return length_;
@@ -38,6 +58,7 @@ void HandOver::Cancel() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     cancelled_ = true;
+    sends_ = {};
   }
   changed_.notify_all();
 }

@@ -4,12 +4,7 @@
 
 namespace corvane {
 
-LinkThread::LinkThread(std::string path, std::shared_ptr<HandOver> handOver, std::shared_ptr<FrameFlag> frameReceived,
-                       std::function<void()> postDispatch)
-    : path_(std::move(path)),
-      handOver_(std::move(handOver)),
-      frameReceived_(std::move(frameReceived)),
-      postDispatch_(std::move(postDispatch)) {}
+LinkThread::LinkThread(std::string path, PortChannel channel) : path_(std::move(path)), channel_(std::move(channel)) {}
 
 OpenResult LinkThread::Open() {
   std::future<OpenResult> result = opened_.get_future();
@@ -18,7 +13,7 @@ OpenResult LinkThread::Open() {
 }
 
 void LinkThread::run() {
-  PortSession session(handOver_, frameReceived_, postDispatch_);
+  PortSession session(channel_);
   const OpenResult result = session.Open(path_);
   if (result == OpenResult::kOk) session_ = &session;
   opened_.set_value(result);
@@ -26,10 +21,10 @@ void LinkThread::run() {
   exec();
 }
 
-void LinkThread::Send(QByteArray bytes) {
+void LinkThread::Send(const std::uint8_t* data, std::size_t length) {
+  if (!channel_.handOver->PutSend(data, length)) return;
   PortSession* const session = session_;
-  QMetaObject::invokeMethod(
-      session, [session, bytes = std::move(bytes)] { session->Write(bytes); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(session, [session] { session->WriteSends(); }, Qt::QueuedConnection);
 }
 
 void LinkThread::Shutdown() {

@@ -1,16 +1,14 @@
 // The thread of one open port. It opens the port on itself, reports the result, then runs the
 // port's events until it is told to shut down; the port is closed before the thread ends.
 #pragma once
-#include <QByteArray>
 #include <QThread>
-#include <functional>
+#include <cstddef>
+#include <cstdint>
 #include <future>
-#include <memory>
 #include <string>
 
-#include "frame_flag.h"
-#include "hand_over.h"
 #include "link.h"
+#include "port_channel.h"
 
 namespace corvane {
 
@@ -18,15 +16,16 @@ class PortSession;
 
 class LinkThread : public QThread {
  public:
-  LinkThread(std::string path, std::shared_ptr<HandOver> handOver, std::shared_ptr<FrameFlag> frameReceived,
-             std::function<void()> postDispatch);
+  LinkThread(std::string path, PortChannel channel);
 
   // Starts the thread and waits for the result of the open. When it is not kOk the thread is
   // ending by itself.
   OpenResult Open();
 
-  // After a successful Open, until Shutdown: hand work to the port's thread without waiting.
-  void Send(QByteArray bytes);
+  // After a successful Open, until Shutdown, on the window thread; neither waits for the port's
+  // thread. Send puts a copy of the bytes in the hand-over and wakes the port's thread when the
+  // hand-over says so.
+  void Send(const std::uint8_t* data, std::size_t length);
   void Shutdown();
 
  protected:
@@ -34,9 +33,7 @@ class LinkThread : public QThread {
 
  private:
   const std::string path_;
-  std::shared_ptr<HandOver> handOver_;
-  std::shared_ptr<FrameFlag> frameReceived_;
-  std::function<void()> postDispatch_;
+  const PortChannel channel_;
   std::promise<OpenResult> opened_;
   PortSession* session_ = nullptr;  // lives in run(); valid once Open returned kOk
 };

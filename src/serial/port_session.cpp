@@ -1,16 +1,9 @@
 #include "port_session.h"
 
-#include "chunk_reader.h"
-#include "timing_probe.h"
-
 namespace corvane {
 
-PortSession::PortSession(std::shared_ptr<HandOver> handOver, std::shared_ptr<FrameFlag> frameReceived,
-                         std::function<void()> postDispatch)
-    : handOver_(std::move(handOver)),
-      frameReceived_(std::move(frameReceived)),
-      postDispatch_(std::move(postDispatch)),
-      port_(this) {}
+PortSession::PortSession(const PortChannel& channel)
+    : channel_(channel), port_(this), reader_(port_, channel, [this] { WriteSends(); }) {}
 
 PortSession::~PortSession() { Close(); }
 
@@ -31,7 +24,6 @@ OpenResult PortSession::Open(const std::string& path) {
     Close();
     return configured;
   }
-  reader_ = new ChunkReader(port_, handOver_, frameReceived_, postDispatch_, this);
   connect(&port_, &QSerialPort::bytesWritten, this, [this](qint64 written) { unconfirmedBytes_ -= written; });
   connect(&port_, &QSerialPort::errorOccurred, this, &PortSession::OnError);
   return OpenResult::kOk;
@@ -42,6 +34,7 @@ OpenResult PortSession::Configure() {
   port_.setDataTerminalReady(false);
   port_.setRequestToSend(false);
   RequestLowLatency(port_.handle());
+  pseudoTerminal_ = IsPseudoTerminal(port_.handle());
   const OpenResult settings = CheckLineSettings(port_.handle());
   if (settings != OpenResult::kOk) return settings;
   port_.clear(QSerialPort::Input);  // bytes sent before the open are not ours
@@ -49,27 +42,29 @@ OpenResult PortSession::Configure() {
   return OpenResult::kOk;
 }
 
-void PortSession::Write(const QByteArray& bytes) {
-  if (!port_.isOpen() || handOver_->Cancelled()) return;
+void PortSession::WriteSends() {
+  channel_.handOver->TakeSends(sends_);
+  sends_.ForEach([this](const std::uint8_t* data, std::size_t length) { Write(data, length); });
+}
+
+void PortSession::Write(const std::uint8_t* data, std::size_t length) {
+  if (!port_.isOpen() || channel_.handOver->Cancelled()) return;
   const bool busy = WriteInProgress();
-  if (!busy) port_.clear(QSerialPort::Output);
-  const qint64 queued = port_.write(bytes);
+  if (!busy && !pseudoTerminal_) port_.clear(QSerialPort::Output);
+  const qint64 queued = port_.write(reinterpret_cast<const char*>(data), static_cast<qint64>(length));
   if (queued > 0) unconfirmedBytes_ += queued;
   // An idle port writes at once; a busy one takes the new bytes after the old as it drains.
   if (!busy && port_.isOpen()) port_.flush();
-  if (TimingProbe* probe = CurrentTimingProbe(); probe && queued > 0)
-    probe->WriteIssued(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(queued));
+  if (channel_.probe && queued > 0) channel_.probe->WriteIssued(data, static_cast<std::size_t>(queued));
 }
 
 bool PortSession::WriteInProgress() const {
-  return unconfirmedBytes_ > 0 || port_.bytesToWrite() > 0 || DriverOutputQueued(port_.handle()) > 0;
+  return unconfirmedBytes_ > 0 || port_.bytesToWrite() > 0 ||
+         (!pseudoTerminal_ && DriverOutputQueued(port_.handle()) > 0);
 }
 
+// Closing the port also quiets the reader: a closed port announces nothing.
 void PortSession::Close() {
-  if (reader_) {
-    delete reader_;
-    reader_ = nullptr;
-  }
   disconnect(&port_, nullptr, this, nullptr);
   if (port_.isOpen()) port_.close();
   lock_.Release();
@@ -77,8 +72,9 @@ void PortSession::Close() {
 }
 
 // A device that went away (pseudo-terminal's other side closed, USB adapter pulled) makes the
-// port fail every read at once, again and again. Close it on the first such error: the link then
-// stays silent and the response timer drops it as it would any silent device.
+// port report errors at once, again and again. Close it on the first read, resource or write
+// error: the link then stays open but silent to the session, and the response timer drops it as
+// it would any silent device.
 void PortSession::OnError(QSerialPort::SerialPortError error) {
   if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError || error == QSerialPort::WriteError)
     Close();

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #endif
 #if defined(__linux__)
 #include <linux/serial.h>
+#include <sys/sysmacros.h>
 #endif
 
 #include "open_cause.h"
@@ -82,6 +84,18 @@ std::size_t DriverOutputQueued(std::intptr_t handle) {
   return static_cast<std::size_t>(queued);
 }
 
+bool IsPseudoTerminal(std::intptr_t handle) {
+#if defined(__linux__)
+  struct stat status {};
+  if (::fstat(static_cast<int>(handle), &status) != 0 || !S_ISCHR(status.st_mode)) return false;
+  const unsigned int kind = major(status.st_rdev);
+  return kind >= 136 && kind <= 143;  // the UNIX98 pseudo-terminal slaves (/dev/pts)
+#else
+  (void)handle;
+  return false;
+#endif
+}
+
 #else  // Windows: QSerialPort opens ports exclusively and applies the settings itself.
 
 PortLock::~PortLock() = default;
@@ -90,6 +104,7 @@ void PortLock::Release() {}
 void RequestLowLatency(std::intptr_t) {}
 OpenResult CheckLineSettings(std::intptr_t) { return OpenResult::kOk; }
 std::size_t DriverOutputQueued(std::intptr_t) { return 0; }
+bool IsPseudoTerminal(std::intptr_t) { return false; }
 
 #endif
 

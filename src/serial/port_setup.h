@@ -45,4 +45,9 @@ OpenResult CheckLineSettings(std::intptr_t handle);
 // Bytes written to the driver and not yet sent on the line (0 when the driver cannot tell).
 std::size_t DriverOutputQueued(std::intptr_t handle);
 
+// True for the slave side of a pseudo-terminal (Linux). Such a port has no transmit queue that
+// DriverOutputQueued could count: bytes written are on their way to the other side until a
+// kernel worker delivers them, and clearing the output then discards them.
+bool IsPseudoTerminal(std::intptr_t handle);
+
 }  // namespace corvane

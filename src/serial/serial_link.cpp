@@ -1,9 +1,9 @@
 #include "serial_link.h"
 
-#include <QPointer>
 #include <algorithm>
 
 #include "link_thread.h"
+#include "port_channel.h"
 #include "port_path.h"
 
 namespace corvane {
@@ -15,34 +15,35 @@ SerialLink::~SerialLink() {
   for (const auto& thread : threads_) thread->wait();
 }
 
+bool SerialLink::SetTimingProbe(TimingProbe* probe) {
+  if (open_) return false;
+  probe_ = probe;
+  return true;
+}
+
 OpenResult SerialLink::OpenPort(const std::string& name) {
   ClosePort();
   // Threads of closed ports are at most closing them (none waits for a dispatch any more); let
-  // them finish, so that a port just closed can be opened again at once. Each is still freed by
-  // its own queued Reap: freeing it here would let a new thread take its address, and that Reap
-  // would then wait for the new thread.
+  // them finish, so that a port just closed can be opened again at once.
   for (const auto& ending : threads_) ending->wait();
   auto handOver = std::make_shared<HandOver>();
-  // Runs on the link thread: queue the dispatch to this object, i.e. to the window thread. The
-  // queued call holds the hand-over, so it stays valid however the link thread ends meanwhile.
+  // Runs on the link thread; the dispatch runs on this object's thread, the window thread.
   auto postDispatch = [this, handOver] {
     QMetaObject::invokeMethod(this, [this, handOver] { Dispatch(*handOver); }, Qt::QueuedConnection);
   };
-  auto thread = std::make_unique<LinkThread>(PortPath(name), handOver, frameReceived_, std::move(postDispatch));
+  auto thread =
+      std::make_unique<LinkThread>(PortPath(name), PortChannel{handOver, frameReceived_, std::move(postDispatch), probe_});
   const OpenResult result = thread->Open();
   if (result != OpenResult::kOk) {
     thread->wait();  // it has nothing left to do but end
     return result;
   }
   LinkThread* const raw = thread.get();
-  // By the time this arrives the thread may have been waited for and deleted by a later open,
-  // and its address reused by the open port's thread: only a thread still here is reaped.
-  connect(
-      raw, &QThread::finished, this,
-      [this, finished = QPointer<LinkThread>(raw)] {
-        if (finished) Reap(finished);
-      },
-      Qt::QueuedConnection);
+  // Each thread is freed by its own Reap, queued once it has finished, and by nothing else while
+  // the link lives (OpenPort waits for ending threads but keeps them), so no other thread can
+  // have taken the address Reap looks for. Reaps still queued when the link is destroyed are
+  // discarded with it.
+  connect(raw, &QThread::finished, this, [this, raw] { Reap(raw); }, Qt::QueuedConnection);
   threads_.push_back(std::move(thread));
   open_ = raw;
   handOver_ = std::move(handOver);
@@ -59,7 +60,7 @@ void SerialLink::ClosePort() {
 
 void SerialLink::Send(const std::uint8_t* data, std::size_t length) {
   if (!open_ || length == 0) return;
-  open_->Send(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(length)));
+  open_->Send(data, length);
 }
 
 void SerialLink::Dispatch(HandOver& handOver) {

@@ -1,9 +1,9 @@
 // The serial link: one port at a time, each with its own link thread that reads and writes it.
 //
 // Created on the window thread, which it serves: OpenPort, ClosePort, Send and the FrameReceived
-// calls come from there, and every accepted frame is dispatched there (to the FrameSink), in
-// arrival order, while the link thread waits. ClosePort never waits for the link thread, so it
-// may be called from inside a dispatch.
+// calls come from there, and every accepted frame is dispatched there (to the FrameSink) through
+// the port's hand-over (hand_over.h). ClosePort never waits for the link thread, so it may be
+// called from inside a dispatch.
 #pragma once
 #include <QObject>
 #include <chrono>
@@ -16,6 +16,7 @@
 #include "frame_flag.h"
 #include "hand_over.h"
 #include "link.h"
+#include "timing_probe.h"
 
 namespace corvane {
 
@@ -33,11 +34,15 @@ class SerialLink : public QObject, public Link {
 
   // Where checked frames go; may be null (frames are then dropped after FrameReceived is set).
   void SetFrameSink(FrameSink* sink) { sink_ = sink; }
+  // Observes the reads and writes of the ports opened from now on (null: none). Only while no
+  // port is open; returns false, changing nothing, while one is. The probe must stay valid until
+  // the link is destroyed, since threads of closed ports may still be ending.
+  bool SetTimingProbe(TimingProbe* probe);
 
   // `name` is a path (opened as given) or a device name under /dev. Blocks until the port is
   // open on its link thread or the open failed.
   OpenResult OpenPort(const std::string& name) override;
-  // A chunk handed over and not yet dispatched is dropped.
+  // A chunk handed over and not yet dispatched is dropped, and so is a send not yet written.
   void ClosePort() override;
   bool IsOpen() const override { return open_ != nullptr; }
   void Send(const std::uint8_t* data, std::size_t length) override;
@@ -49,6 +54,7 @@ class SerialLink : public QObject, public Link {
   void Reap(LinkThread* thread);
 
   FrameSink* sink_ = nullptr;
+  TimingProbe* probe_ = nullptr;
   const std::shared_ptr<FrameFlag> frameReceived_;
   LinkThread* open_ = nullptr;  // the thread of the open port, if any
   std::shared_ptr<HandOver> handOver_;

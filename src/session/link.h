@@ -18,8 +18,9 @@ class Link {
   // Safe at any time; never waits for the link thread.
   virtual void ClosePort() = 0;
   virtual bool IsOpen() const = 0;
-  // Clears the output queue, then has the link write these bytes (copied before return).
-  // Does nothing when no port is open.
+  // Has the link write these bytes (copied before return) after any write still in progress;
+  // with none in progress the driver's output queue is cleared first. Sends go out in the order
+  // made. Does nothing when no port is open.
   virtual void Send(const std::uint8_t* data, std::size_t length) = 0;
   // FrameReceived: raised on the link thread for every chunk that passes CheckFrame.
   virtual void ClearFrameReceived() = 0;

@@ -1,8 +1,10 @@
 // The reader role on a device whose bytes are all there at once: chunks of at most 4096 bytes,
-// the rest taken without a further readyRead, and nothing more once the hand-over is cancelled.
+// the rest taken without a further readyRead, nothing more once the hand-over is cancelled, and
+// the sends made during a dispatch taken as soon as it returns.
 #include <QIODevice>
 #include <QTest>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -43,20 +45,30 @@ class FakeDevice : public QIODevice {
 // Reader and device with a hand-over that the test dispatches at once, as the window would.
 struct Rig {
   FakeDevice device;
-  std::shared_ptr<HandOver> handOver = std::make_shared<HandOver>();
-  std::shared_ptr<FrameFlag> flag = std::make_shared<FrameFlag>();
   std::vector<Bytes> dispatched;
+  std::vector<Bytes> written;  // the sends the writer took after a returned dispatch
+  int writes = 0;              // calls of the writer
+  std::function<void()> during;  // runs inside each dispatch
   bool cancelInDispatch = false;
   bool closeBeforeDispatch = false;  // the port closes while the chunk waits for the window
-  ChunkReader reader{device, handOver, flag, [this] {
-                       if (closeBeforeDispatch) return handOver->Cancel();
-                       DispatchNow();
+  PortChannel channel{std::make_shared<HandOver>(), std::make_shared<FrameFlag>(), [this] {
+                        if (closeBeforeDispatch) return channel.handOver->Cancel();
+                        DispatchNow();
+                      }};
+  ChunkReader reader{device, channel, [this] {
+                       ++writes;
+                       PendingSends sends;
+                       channel.handOver->TakeSends(sends);
+                       sends.ForEach([this](const std::uint8_t* data, std::size_t length) {
+                         written.emplace_back(data, data + length);
+                       });
                      }};
 
   void DispatchNow() {
-    handOver->Dispatch([this](const std::uint8_t* chunk, std::size_t length) {
+    channel.handOver->Dispatch([this](const std::uint8_t* chunk, std::size_t length) {
       dispatched.emplace_back(chunk, chunk + length);
-      if (cancelInDispatch) handOver->Cancel();
+      if (during) during();
+      if (cancelInDispatch) channel.handOver->Cancel();
     });
   }
 };
@@ -90,8 +102,9 @@ class ChunkReaderTest : public QObject {
     QCOMPARE(rig.dispatched[0], Bytes(burst.begin(), burst.begin() + 4096));
     QCOMPARE(rig.dispatched[1], Bytes(burst.begin() + 4096, burst.begin() + 8192));
     QCOMPARE(rig.dispatched[2], Bytes(burst.begin() + 8192, burst.end()));
-    QVERIFY(rig.flag->IsRaised());
+    QVERIFY(rig.channel.frameReceived->IsRaised());
     QCOMPARE(rig.device.bytesAvailable(), qint64{0});
+    QCOMPARE(rig.writes, 3);
   }
 
   void rejectedChunksRaiseNothing() {
@@ -100,7 +113,7 @@ class ChunkReaderTest : public QObject {
     rig.device.Feed(Bytes(4096 + 64, 0x55));
     QTRY_COMPARE(rig.device.bytesAvailable(), qint64{0});
     QVERIFY(rig.dispatched.empty());
-    QVERIFY(!rig.flag->IsRaised());
+    QVERIFY(!rig.channel.frameReceived->IsRaised());
   }
 
   void cancelledInDispatchTakesNothingMore() {
@@ -111,6 +124,7 @@ class ChunkReaderTest : public QObject {
     QVERIFY(!rig.device.isOpen());
     QTest::qWait(0);
     QCOMPARE(rig.dispatched.size(), std::size_t{1});
+    QCOMPARE(rig.writes, 0);  // the sends of a closed port are not written
   }
 
   void aChunkOutIsDispatchedAfterClose() {
@@ -123,6 +137,29 @@ class ChunkReaderTest : public QObject {
     rig.DispatchNow();  // the window gets to it later
     QCOMPARE(rig.dispatched.size(), std::size_t{1});
     QCOMPARE(rig.dispatched[0], Bytes(burst.begin(), burst.begin() + 4096));
+  }
+
+  void sendsComeBackInTheOrderMade() {
+    Rig rig;
+    HandOver& handOver = *rig.channel.handOver;
+    const Bytes a(3, 0xA1), b(5, 0xB2), c(2, 0xC3);
+    // Outside a dispatch the first send needs the link thread woken; the next goes with it.
+    QVERIFY(handOver.PutSend(a.data(), a.size()));
+    QVERIFY(!handOver.PutSend(b.data(), b.size()));
+    // During one none does: the reader takes them all the moment the dispatch returns.
+    rig.during = [&] { QVERIFY(!handOver.PutSend(c.data(), c.size())); };
+    const Bytes burst = Burst();
+    rig.device.Feed(Bytes(burst.begin(), burst.begin() + 64));
+    QCOMPARE(rig.dispatched.size(), std::size_t{1});
+    QCOMPARE(rig.written, (std::vector<Bytes>{a, b, c}));
+
+    // All taken: the next needs a wake-up again. A cancelled hand-over drops what it holds.
+    QVERIFY(handOver.PutSend(a.data(), a.size()));
+    handOver.Cancel();
+    QVERIFY(!handOver.PutSend(b.data(), b.size()));
+    PendingSends left;
+    handOver.TakeSends(left);
+    QVERIFY(left.ends.empty());
   }
 };
 

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QTest>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "bytes.h"
 #include "frame.h"
 #include "process_stats.h"
+#include "port_setup.h"
 #include "pty.h"
 #include "serial_link.h"
 
@@ -94,6 +96,15 @@ class LockHolder {
   pid_t pid_ = -1;
   int releaseFd_ = -1;
   bool locked_ = false;
+};
+
+// Counts what the link reports; called from the link thread.
+class CountingProbe : public TimingProbe {
+ public:
+  std::atomic<int> reads{0};
+  std::atomic<int> writes{0};
+  void ChunkRead(const std::uint8_t*, std::size_t) noexcept override { ++reads; }
+  void WriteIssued(const std::uint8_t*, std::size_t) noexcept override { ++writes; }
 };
 
 // A device on a pseudo-terminal and a link that records what it dispatches.
@@ -208,6 +219,19 @@ class SerialLinkTest : public QObject {
     QVERIFY(rig.pty.Read(1, 50).empty());
   }
 
+  // Clearing a pseudo-terminal's output discards the last write while the kernel is still
+  // delivering it, so the link must know one when it sees one.
+  void pseudoTerminalsAreRecognised() {
+    Pty pty;
+    const int slave = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(slave >= 0);
+    QVERIFY(IsPseudoTerminal(slave));
+    ::close(slave);
+    const int null = ::open("/dev/null", O_RDWR);
+    QVERIFY(!IsPseudoTerminal(null));
+    ::close(null);
+  }
+
   void aReopenedPortKeepsWorking() {
     Rig rig;
     QCOMPARE(rig.Open(), OpenResult::kOk);
@@ -265,6 +289,50 @@ class SerialLinkTest : public QObject {
     QCoreApplication::processEvents();
     QCOMPARE(rig.sink.frames.size(), std::size_t{1});
     QCOMPARE(rig.pty.QueuedAtSlave(), std::size_t{64});  // never read
+  }
+
+  // The reply to a frame, sent from its dispatch, is written as soon as the dispatch returns.
+  void sendsInsideADispatch() {
+    Rig rig;
+    QCOMPARE(rig.Open(), OpenResult::kOk);
+    const Bytes a = MakeFrame(40), b = MakeFrame(41), c = MakeFrame(42);
+    rig.sink.during = [&] {
+      rig.link.Send(a.data(), a.size());
+      rig.link.Send(b.data(), b.size());
+    };
+    QVERIFY(rig.Marker(43));
+    QCOMPARE(rig.pty.Read(128, kDeadlineMs), Join(a, b));
+    rig.link.Send(c.data(), c.size());  // and outside a dispatch, as ever
+    QCOMPARE(rig.pty.Read(64, kDeadlineMs), c);
+
+    // Closed in the same dispatch: not written. A port opened there gets what is sent to it.
+    rig.sink.during = [&] {
+      rig.link.Send(a.data(), a.size());
+      rig.link.ClosePort();
+      rig.link.Send(b.data(), b.size());  // no port: nothing
+      QCOMPARE(rig.Open(), OpenResult::kOk);
+      rig.link.Send(c.data(), c.size());
+    };
+    QVERIFY(rig.Marker(44));
+    QCOMPARE(rig.pty.Read(64, kDeadlineMs), c);
+    QVERIFY(rig.Marker(45));  // the new port reads too
+    rig.link.ClosePort();
+    QVERIFY(ThreadsBackTo(threads_));  // all written that ever will be
+    QVERIFY(rig.pty.Read(1, 50).empty());
+  }
+
+  void timingProbeSeesReadsAndWrites() {
+    CountingProbe probe;  // outlives the link
+    Rig rig;
+    QVERIFY(rig.link.SetTimingProbe(&probe));
+    QCOMPARE(rig.Open(), OpenResult::kOk);
+    QVERIFY(!rig.link.SetTimingProbe(nullptr));  // not while a port is open
+    const Bytes reply = MakeFrame(51);
+    rig.sink.during = [&] { rig.link.Send(reply.data(), reply.size()); };
+    QVERIFY(rig.Marker(50));
+    QCOMPARE(rig.pty.Read(64, kDeadlineMs), reply);
+    QTRY_COMPARE_WITH_TIMEOUT(probe.writes.load(), 1, kDeadlineMs);
+    QCOMPARE(probe.reads.load(), 1);
   }
 
   void openCloseCyclesLeaveNothingBehind() {
