@@ -6,18 +6,19 @@ namespace corvane {
 
 LinkThread::LinkThread(std::string path, PortChannel channel) : path_(std::move(path)), channel_(std::move(channel)) {}
 
-OpenResult LinkThread::Open() {
-  std::future<OpenResult> result = opened_.get_future();
+OpenFailure LinkThread::Open() {
+  std::future<OpenFailure> result = opened_.get_future();
   start();
   return result.get();
 }
 
 void LinkThread::run() {
   PortSession session(channel_);
-  const OpenResult result = session.Open(path_);
-  if (result == OpenResult::kOk) session_ = &session;
-  opened_.set_value(result);
-  if (result != OpenResult::kOk) return;
+  OpenFailure failure = session.Open(path_);
+  const bool opened = !failure.Failed();
+  if (opened) session_ = &session;
+  opened_.set_value(std::move(failure));
+  if (!opened) return;
   exec();
 }
 

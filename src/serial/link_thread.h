@@ -20,7 +20,7 @@ class LinkThread : public QThread {
 
   // Starts the thread and waits for the result of the open. When it is not kOk the thread is
   // ending by itself.
-  OpenResult Open();
+  OpenFailure Open();
 
   // After a successful Open, until Shutdown, on the window thread; neither waits for the port's
   // thread. Send puts a copy of the bytes in the hand-over and wakes the port's thread when the
@@ -34,7 +34,7 @@ class LinkThread : public QThread {
  private:
   const std::string path_;
   const PortChannel channel_;
-  std::promise<OpenResult> opened_;
+  std::promise<OpenFailure> opened_;
   PortSession* session_ = nullptr;  // lives in run(); valid once Open returned kOk
 };
 

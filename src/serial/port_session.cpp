@@ -1,5 +1,9 @@
 #include "port_session.h"
 
+#include "open_cause.h"
+#include "port_access.h"
+#include "port_holders.h"
+
 namespace corvane {
 
 PortSession::PortSession(const PortChannel& channel)
@@ -7,8 +11,9 @@ PortSession::PortSession(const PortChannel& channel)
 
 PortSession::~PortSession() { Close(); }
 
-OpenResult PortSession::Open(const std::string& path) {
-  if (!lock_.Acquire(path)) return OpenResult::kOpenFailed;
+OpenFailure PortSession::Open(const std::string& path) {
+  if (OpenFailure checked = CheckPortBeforeOpen(path); checked.Failed()) return checked;
+  if (!lock_.Acquire(path)) return lock_.Failure();
   port_.setPortName(QString::fromStdString(path));
   port_.setBaudRate(QSerialPort::Baud115200);
   port_.setDataBits(QSerialPort::Data8);
@@ -16,17 +21,18 @@ OpenResult PortSession::Open(const std::string& path) {
   port_.setStopBits(QSerialPort::OneStop);
   port_.setFlowControl(QSerialPort::NoFlowControl);
   if (!port_.open(QIODevice::ReadWrite)) {
+    OpenFailure failure = ClassifyQtOpenError(path, port_.error(), port_.errorString(), FindPortHolders(path).holders);
     lock_.Release();
-    return OpenResult::kOpenFailed;
+    return failure;
   }
   const OpenResult configured = Configure();
   if (configured != OpenResult::kOk) {
     Close();
-    return configured;
+    return SettingsFailure(configured);
   }
   connect(&port_, &QSerialPort::bytesWritten, this, [this](qint64 written) { unconfirmedBytes_ -= written; });
   connect(&port_, &QSerialPort::errorOccurred, this, &PortSession::OnError);
-  return OpenResult::kOk;
+  return {};
 }
 
 OpenResult PortSession::Configure() {

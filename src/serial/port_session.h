@@ -21,7 +21,9 @@ class PortSession : public QObject {
 
   // Opens `path` exclusively at 115200 8N1, no flow control, DTR and RTS off, with the receive
   // queue emptied, and starts reading. Leaves nothing open when it fails.
-  OpenResult Open(const std::string& path);
+  // Fails, with its cause, also when another process has the port open (found as fuser finds
+  // it) or holds its lock.
+  OpenFailure Open(const std::string& path);
   // Writes the sends the hand-over holds, in order; drops them once the port is closed.
   void WriteSends();
   void Close();

@@ -5,6 +5,7 @@
 #include "link_thread.h"
 #include "port_channel.h"
 #include "port_path.h"
+#include "trace.h"
 
 namespace corvane {
 
@@ -33,11 +34,14 @@ OpenResult SerialLink::OpenPort(const std::string& name) {
   };
   auto thread =
       std::make_unique<LinkThread>(PortPath(name), PortChannel{handOver, frameReceived_, std::move(postDispatch), probe_});
-  const OpenResult result = thread->Open();
-  if (result != OpenResult::kOk) {
+  lastFailure_ = thread->Open();
+  if (lastFailure_.Failed()) {
     thread->wait();  // it has nothing left to do but end
-    return result;
+    qCDebug(SerialTrace).noquote() << "open" << QString::fromStdString(name) << "failed:"
+                                   << QString::fromStdString(CauseText(lastFailure_));
+    return lastFailure_.result == OpenResult::kOk ? OpenResult::kOpenFailed : lastFailure_.result;
   }
+  qCDebug(SerialTrace).noquote() << "open" << QString::fromStdString(name);
   LinkThread* const raw = thread.get();
   // Each thread is freed by its own Reap, queued once it has finished, and by nothing else while
   // the link lives (OpenPort waits for ending threads but keeps them), so no other thread can
@@ -52,6 +56,7 @@ OpenResult SerialLink::OpenPort(const std::string& name) {
 
 void SerialLink::ClosePort() {
   if (!open_) return;
+  qCDebug(SerialTrace) << "close";
   handOver_->Cancel();
   open_->Shutdown();
   open_ = nullptr;

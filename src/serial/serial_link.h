@@ -42,6 +42,7 @@ class SerialLink : public QObject, public Link {
   // `name` is a path (opened as given) or a device name under /dev. Blocks until the port is
   // open on its link thread or the open failed.
   OpenResult OpenPort(const std::string& name) override;
+  OpenFailure LastOpenFailure() const override { return lastFailure_; }
   // A chunk handed over and not yet dispatched is dropped, and so is a send not yet written.
   void ClosePort() override;
   bool IsOpen() const override { return open_ != nullptr; }
@@ -56,6 +57,7 @@ class SerialLink : public QObject, public Link {
   FrameSink* sink_ = nullptr;
   TimingProbe* probe_ = nullptr;
   const std::shared_ptr<FrameFlag> frameReceived_;
+  OpenFailure lastFailure_;
   LinkThread* open_ = nullptr;  // the thread of the open port, if any
   std::shared_ptr<HandOver> handOver_;
   std::vector<std::unique_ptr<LinkThread>> threads_;  // the open one and those still ending

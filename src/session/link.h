@@ -6,15 +6,18 @@
 #include <string>
 #include <vector>
 
-namespace corvane {
+#include "open_failure.h"
 
-enum class OpenResult { kOk, kOpenFailed, kReadSettingsFailed, kApplySettingsFailed, kTimeoutsFailed };
+namespace corvane {
 
 class Link {
  public:
   virtual ~Link() = default;
   // Opens and configures the named port and starts its link thread; closes any failed attempt.
   virtual OpenResult OpenPort(const std::string& name) = 0;
+  // Why the last OpenPort failed (its result, and the cause behind it); nothing failed after a
+  // successful open. A link that cannot tell gives no cause.
+  virtual OpenFailure LastOpenFailure() const { return {}; }
   // Safe at any time; never waits for the link thread.
   virtual void ClosePort() = 0;
   virtual bool IsOpen() const = 0;

@@ -4,9 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "link.h"
-
 namespace corvane {
+
+// What the window shows for a port that did not open (one status text each).
+enum class OpenResult { kOk, kOpenFailed, kReadSettingsFailed, kApplySettingsFailed, kTimeoutsFailed };
 
 enum class OpenCause { kNone, kNotFound, kPermissionDenied, kBusy, kLocked, kNotSerial, kSettingsRefused, kIoError };
 

@@ -68,6 +68,9 @@ bool ConnectionScan::ScanStep() {
   SelectPort(scanPortIndex_);  // with no port at all the edit text is opened as it stands
 
   const OpenResult opened = link_.OpenPort(portText_);
+  OpenFailure failure = opened == OpenResult::kOk ? OpenFailure{} : link_.LastOpenFailure();
+  failure.result = opened;
+  view_.ShowOpenAttempt(portText_, failure);
   if (opened != OpenResult::kOk) {
     ShowOpenFailure(opened);  // stays visible until the next step
     ++scanPortIndex_;

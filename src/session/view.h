@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "open_failure.h"
 #include "scrambler.h"
 
 namespace corvane {
@@ -80,6 +81,11 @@ class View {
   virtual std::optional<std::string> ChooseFile(const FileFilter& filter) = 0;
 
   virtual void ReportOutcome(Outcome) {}
+  // After every open of a port by the scan: `failure` says why it did not open (nothing failed
+  // when it did). The window keeps its status texts and shows the cause as the status tooltip.
+  virtual void ShowOpenAttempt(const std::string& /*port*/, const OpenFailure& /*failure*/) {}
+  // A diagnostic for the trace: why the logic did what it did where that is not plain to see.
+  virtual void Trace(const std::string& /*text*/) {}
 };
 
 }  // namespace corvane

@@ -91,12 +91,46 @@ class FuzzTimer : public Timer {
   bool active_ = false;
 };
 
+// What has gone out of the transfer now running: which of its blocks, and whether its end frame
+// followed them all.
+struct TransferWatch {
+  const Bytes* file = nullptr;
+  std::vector<bool> blockSent;
+  bool endFrameAfterAll = false;
+  std::uint8_t lastSequence = 0;
+  bool anyIdentify = false;
+
+  void Started(const Bytes& chosen) {
+    file = &chosen;
+    blockSent.assign(chosen.size() / kBlockSize, false);
+    endFrameAfterAll = false;
+  }
+  void Sent(const std::uint8_t* bytes, std::size_t length) {
+    const std::uint16_t type = length >= 2 ? ReadBe16(bytes) : 0;
+    if (length == kIdentifyRequestSize && type == kIdentifyRequest) return Identify(bytes[kSequenceOffset + 1]);
+    if (file == nullptr || length != kFrameSize) return;
+    if (type == kFirmwareEnd || type == kDataMapEnd) {
+      endFrameAfterAll = std::find(blockSent.begin(), blockSent.end(), false) == blockSent.end();
+      return;
+    }
+    for (std::size_t k = 0; k < blockSent.size(); ++k)
+      if (std::equal(bytes, bytes + kFrameSize, file->begin() + static_cast<std::ptrdiff_t>(k * kBlockSize)))
+        blockSent[k] = true;
+  }
+  // A new request carries the next sequence; a resend repeats the last one.
+  void Identify(std::uint8_t sequence) {
+    Checks::That(!anyIdentify || sequence == lastSequence || sequence == static_cast<std::uint8_t>(lastSequence + 1));
+    anyIdentify = true;
+    lastSequence = sequence;
+  }
+};
+
 // The port as the real link behaves: frames only while open, sends of a closed port are a fault.
 class FuzzLink : public Link, public PortLister {
  public:
-  explicit FuzzLink(Input& in) : in_(in) {}
-  std::vector<Bytes> sent;
+  FuzzLink(Input& in, TransferWatch& watch) : in_(in), watch_(watch) {}
   bool open = false;
+  Frame last{};  // the last frame-sized send
 
   OpenResult OpenPort(const std::string&) override {
     const std::uint8_t pick = in_.Next() % 8;  // mostly opens
@@ -107,7 +141,8 @@ class FuzzLink : public Link, public PortLister {
   bool IsOpen() const override { return open; }
   void Send(const std::uint8_t* data, std::size_t length) override {
     Checks::That(open);
-    sent.emplace_back(data, data + length);
+    if (length == kFrameSize) std::copy_n(data, kFrameSize, last.begin());
+    watch_.Sent(data, length);
   }
   void ClearFrameReceived() override {}
   bool WaitFrameReceived(std::chrono::milliseconds) override { return (in_.Next() & 1) != 0; }
@@ -115,12 +150,12 @@ class FuzzLink : public Link, public PortLister {
 
  private:
   Input& in_;
+  TransferWatch& watch_;
 };
 
 class FuzzView : public View {
  public:
-  FuzzView(Input& in, FuzzLink& link) : in_(in), link_(link) {}
-  std::vector<Outcome> outcomes;
+  FuzzView(Input& in, FuzzLink& link, TransferWatch& watch) : in_(in), link_(link), watch_(watch) {}
   int chosen = -1;  // the file the last dialog returned
 
   void ClearMemo() override {}
@@ -149,11 +184,20 @@ class FuzzView : public View {
     if (chosen == static_cast<int>(files.paths.size())) return "/nonexistent/update.sbin";
     return files.paths[static_cast<std::size_t>(chosen)];
   }
-  void ReportOutcome(Outcome outcome) override { outcomes.push_back(outcome); }
+  // No success without every block and the end frame of this transfer sent.
+  void ReportOutcome(Outcome outcome) override {
+    if (outcome == Outcome::kTransferStarted) {
+      watch_.Started(UpdateFiles().contents.at(static_cast<std::size_t>(chosen)));
+      watch_.Sent(link_.last.data(), kFrameSize);  // block 0 went out before the milestone
+    }
+    if (outcome == Outcome::kUpdateSucceeded) Checks::That(watch_.file != nullptr && watch_.endFrameAfterAll);
+    if (outcome == Outcome::kUpdateSucceeded || outcome == Outcome::kUpdateFailed) watch_.file = nullptr;
+  }
 
  private:
   Input& in_;
   FuzzLink& link_;
+  TransferWatch& watch_;
 };
 
 class SilentSound : public SoundPlayer {
@@ -171,10 +215,10 @@ class CountingRandom : public RandomSource {
 };
 
 // A frame as the device would send it: a type, the fuzz's bytes, the CRC over what is kept.
-Bytes DeviceFrame(Input& in) {
+std::size_t DeviceFrame(Input& in, Frame& frame) {
   static constexpr std::uint16_t kTypes[] = {kIdentifyReply, kBlockRequest, kTimeoutUpdate, kFirmwareResult,
                                              kDataMapResult, kIdentifyRequest, kFirmwareEnd, 0xDA0B};
-  Frame frame{};
+  frame.fill(0);
   WriteBe16(frame.data(), kTypes[in.Next() % 8]);
   const std::size_t length = kMinFrameSize + 4 * (in.Next() % 13);  // 16..64, whole words
   for (std::size_t i = kSequenceOffset; i < length - 4; ++i) frame[i] = in.Next();
@@ -183,42 +227,8 @@ Bytes DeviceFrame(Input& in) {
     fuzz::RepairRecord(frame.data());
   }
   WriteBe32(frame.data() + length - 4, Stm32Crc32(frame.data(), static_cast<std::uint32_t>(length - 4)));
-  return Bytes(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(length));
+  return length;
 }
-
-// What has gone out of the transfer now running: which of its blocks, and whether its end frame
-// followed them all.
-struct TransferWatch {
-  const Bytes* file = nullptr;
-  std::vector<bool> blockSent;
-  bool endFrameAfterAll = false;
-  std::uint8_t lastSequence = 0;
-  bool anyIdentify = false;
-
-  void Started(const Bytes& chosen) {
-    file = &chosen;
-    blockSent.assign(chosen.size() / kBlockSize, false);
-    endFrameAfterAll = false;
-  }
-  void Sent(const Bytes& bytes) {
-    const std::uint16_t type = bytes.size() >= 2 ? ReadBe16(bytes.data()) : 0;
-    if (bytes.size() == kIdentifyRequestSize && type == kIdentifyRequest) return Identify(bytes[3]);
-    if (file == nullptr || bytes.size() != kFrameSize) return;
-    if (type == kFirmwareEnd || type == kDataMapEnd) {
-      endFrameAfterAll = std::find(blockSent.begin(), blockSent.end(), false) == blockSent.end();
-      return;
-    }
-    for (std::size_t k = 0; k < blockSent.size(); ++k)
-      if (std::equal(bytes.begin(), bytes.end(), file->begin() + static_cast<std::ptrdiff_t>(k * kBlockSize)))
-        blockSent[k] = true;
-  }
-  // A new request carries the next sequence; a resend repeats the last one.
-  void Identify(std::uint8_t sequence) {
-    Checks::That(!anyIdentify || sequence == lastSequence || sequence == static_cast<std::uint8_t>(lastSequence + 1));
-    anyIdentify = true;
-    lastSequence = sequence;
-  }
-};
 
 // Timers fire only while they run, as real ones do.
 void Step(Input& in, Session& session, FuzzLink& link, const FuzzTimer& timer1, const FuzzTimer& timer2) {
@@ -232,8 +242,9 @@ void Step(Input& in, Session& session, FuzzLink& link, const FuzzTimer& timer1, 
     case 6: return session.SoundTimerFired();
     default:
       if (!link.open) return;  // the link hands over no frame of a closed port
-      const Bytes frame = DeviceFrame(in);
-      return session.OnFrame(frame.data(), frame.size());
+      Frame frame;
+      const std::size_t length = DeviceFrame(in, frame);
+      return session.OnFrame(frame.data(), length);
   }
 }
 
@@ -241,30 +252,17 @@ void Step(Input& in, Session& session, FuzzLink& link, const FuzzTimer& timer1, 
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Input in{data, size};
-  FuzzLink link(in);
-  FuzzView view(in, link);
+  TransferWatch watch;
+  FuzzLink link(in, watch);
+  FuzzView view(in, link, watch);
   FuzzTimer timer1, timer2;
   SilentSound sound;
   CountingRandom random;
   Session session({view, link, link, timer1, timer2, sound, random});
-  TransferWatch watch;
-  std::size_t checkedSends = 0, checkedOutcomes = 0;
 
   session.FormCreate();
   for (int steps = 0; in.More() && steps < 256; ++steps) {
     Step(in, session, link, timer1, timer2);
-    for (; checkedSends < link.sent.size(); ++checkedSends) watch.Sent(link.sent[checkedSends]);
-    for (; checkedOutcomes < view.outcomes.size(); ++checkedOutcomes) {
-      const Outcome outcome = view.outcomes[checkedOutcomes];
-      if (outcome == Outcome::kTransferStarted) {
-        watch.Started(UpdateFiles().contents.at(static_cast<std::size_t>(view.chosen)));
-        watch.Sent(link.sent.back());  // block 0 went out before the milestone
-      }
-      if (outcome == Outcome::kUpdateSucceeded || outcome == Outcome::kUpdateFailed) {
-        if (outcome == Outcome::kUpdateSucceeded) Checks::That(watch.file != nullptr && watch.endFrameAfterAll);
-        watch.file = nullptr;  // one verdict per transfer
-      }
-    }
   }
   session.FormClose();
   return 0;
