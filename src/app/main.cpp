@@ -13,7 +13,10 @@
 #include "main_window.h"
 #include "mt_random.h"
 #include "options.h"
+#include "hotplug_port_lister.h"
 #include "port_list.h"
+#include "port_path.h"
+#include "trace.h"
 #include "serial_link.h"
 #include "sound_player.h"
 #include "texts.h"
@@ -28,14 +31,16 @@ using namespace corvane::app;
 
 int Run(const Options& options) {
   std::unique_ptr<Demo> demo;
-  std::vector<std::string> ports = options.ports;
+  std::vector<std::string> ports;
+  for (const std::string& port : options.ports) ports.push_back(ResolvePortArgument(port));  // by-id links too
   if (options.demo) {
     demo = std::make_unique<Demo>();
     ports = {demo->PortPath()};
   }
+  // The system's list is read again only when hotplug says that ports came or went.
   std::unique_ptr<PortLister> lister;
   if (ports.empty())
-    lister = std::make_unique<SystemPortLister>();
+    lister = std::make_unique<HotplugPortLister>();
   else
     lister = std::make_unique<ChosenPortLister>(ports);
 
@@ -84,6 +89,7 @@ int main(int argc, char** argv) {
   for (const QString& a : arguments) args.push_back(a.toStdString());
   const command_line::Parsed<Options> parsed = ParseOptions(args, program);
   if (parsed.outcome.action != command_line::Action::kRun) return command_line::Finish(parsed.outcome);
+  if (parsed.options.trace) EnableTrace();
 
 #ifdef Q_OS_UNIX
   // Ctrl-C and the like close the window as its close box would, then end the loop, also from

@@ -11,13 +11,14 @@ command_line::Parsed<Options> ParseOptions(const std::vector<std::string>& args,
   CLI::App& app = parser.app();
   CLI::Option* port = command_line::AddPaths(app, "--port", parsed.options.ports);
   app.add_flag("--demo", parsed.options.demo)->excludes(port);
+  app.add_flag("--trace", parsed.options.trace);
   parsed.outcome = parser.Parse(args);
   return parsed;
 }
 
 std::string UsageText(const std::string& program) {
   return "Usage: " + program +
-         " [--port PATH]... [--demo]\n"
+         " [--port PATH]... [--demo] [--trace]\n"
          "Firmware updater for Corvane LED controllers on a serial line.\n"
          "\n"
          "  --port PATH    try only this serial port when scanning (repeatable; tried in the order\n"
@@ -25,6 +26,9 @@ std::string UsageText(const std::string& program) {
          "                 Without it the scan tries the system's serial ports.\n"
          "  --demo         start a simulated controller on a pseudo-terminal, scan only that port and\n"
          "                 offer sample firmware and data map files in the file dialog\n"
+         "  --trace        write what the serial link does to standard error: ports opened and\n"
+         "                 closed with the cause of a failure, every frame in and out as hex,\n"
+         "                 resends, timers (also QT_LOGGING_RULES=\"corvane.*.debug=true\")\n"
          "  -h, --help     show this text and exit\n"
          "  -V, --version  show the program's name and version and exit\n"
          "\n"

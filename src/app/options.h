@@ -11,6 +11,7 @@ namespace corvane::app {
 struct Options {
   std::vector<std::string> ports;  // --port PATH, in the order given; empty: the system's ports
   bool demo = false;               // --demo
+  bool trace = false;              // --trace: the link's trace on standard error
 };
 
 // `args` are the arguments after the program name, after the toolkit has taken its own;

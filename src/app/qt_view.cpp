@@ -53,6 +53,10 @@ void QtView::AppendMemoLine(const std::string& line) {
 
 void QtView::SetStatus(const std::string& text) { window_.StatusLine()->showMessage(Q(text)); }
 
+void QtView::ShowOpenAttempt(const std::string& port, const OpenFailure& failure) {
+  window_.StatusLine()->setToolTip(failure.Failed() ? Q(port + ": " + CauseText(failure)) : QString());
+}
+
 void QtView::SetBackground(Colour colour) {
   switch (colour) {
     case Colour::kButtonFace:

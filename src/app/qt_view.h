@@ -29,6 +29,8 @@ class QtView : public View {
   void ShowVerdict(const Verdict& verdict) override;
   void ShowPorts(const std::vector<std::string>& names, const std::string& current) override;
   void ShowNotice(const std::string& text) override;
+  // The status text stays as documented; why the port did not open goes to its tooltip.
+  void ShowOpenAttempt(const std::string& port, const OpenFailure& failure) override;
   BoxAnswer ShowBox(const std::string& text, const std::string& caption, BoxButtons buttons) override;
   std::optional<std::string> ChooseFile(const FileFilter& filter) override;
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <utility>
 
+#include "trace.h"
 #include "view.h"
 
 namespace corvane::qt {
@@ -29,6 +30,18 @@ class OutcomeTap final : public View {
     return view_.ShowBox(text, caption, buttons);
   }
   std::optional<std::string> ChooseFile(const FileFilter& filter) override { return view_.ChooseFile(filter); }
+  void ShowOpenAttempt(const std::string& port, const OpenFailure& failure) override {
+    if (failure.Failed())
+      qCDebug(ScanTrace).noquote() << "scan:" << QString::fromStdString(port) << "did not open:"
+                                   << QString::fromStdString(CauseText(failure));
+    else
+      qCDebug(ScanTrace).noquote() << "scan:" << QString::fromStdString(port) << "opened";
+    view_.ShowOpenAttempt(port, failure);
+  }
+  void Trace(const std::string& text) override {
+    qCDebug(FrameTrace).noquote() << QString::fromStdString(text);
+    view_.Trace(text);
+  }
   void ReportOutcome(Outcome outcome) override {
     view_.ReportOutcome(outcome);
     onOutcome_(outcome);

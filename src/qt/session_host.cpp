@@ -15,7 +15,9 @@ SessionHost::SessionHost(const HostParts& parts, SessionPolicy& policy)
     if (!finished_) Handle([](Session& s) { s.ScanTimerFired(); });
   });
   connect(&timer2_.Qt(), &QTimer::timeout, this, [this] {
-    if (!finished_) Handle([](Session& s) { s.ResponseTimerFired(); });
+    if (finished_) return;
+    Handle([](Session& s) { s.ResponseTimerFired(); });
+    qCDebug(FrameTrace) << "Timer2 expired: request resent, retry" << session_->Sender().RetryCount();
   });
 }
 

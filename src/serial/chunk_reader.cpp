@@ -1,5 +1,8 @@
 #include "chunk_reader.h"
 
+#include "frame_trace.h"
+#include "trace.h"
+
 #include <QIODevice>
 
 namespace corvane {
@@ -16,6 +19,8 @@ void ChunkReader::TakeChunk() {
   std::uint8_t* const chunk = handOver.Buffer();
   const qint64 length = device_.read(reinterpret_cast<char*>(chunk), static_cast<qint64>(kRxBufferSize));
   if (channel_.probe && length > 0) channel_.probe->ChunkRead(chunk, static_cast<std::size_t>(length));
+  if (length > 0 && FrameTrace().isDebugEnabled())
+    qCDebug(FrameTrace).noquote() << "in " << QString::fromStdString(FrameTraceText(chunk, static_cast<std::size_t>(length)));
   if (length > 0 && CheckFrame(chunk, static_cast<std::uint16_t>(length))) {
     channel_.frameReceived->Raise();
     if (!handOver.Offer(static_cast<std::size_t>(length))) return Stop();

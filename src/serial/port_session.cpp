@@ -1,6 +1,8 @@
 #include "port_session.h"
 
+#include "frame_trace.h"
 #include "open_cause.h"
+#include "trace.h"
 #include "port_access.h"
 #include "port_holders.h"
 
@@ -62,6 +64,8 @@ void PortSession::Write(const std::uint8_t* data, std::size_t length) {
   // An idle port writes at once; a busy one takes the new bytes after the old as it drains.
   if (!busy && port_.isOpen()) port_.flush();
   if (channel_.probe && queued > 0) channel_.probe->WriteIssued(data, static_cast<std::size_t>(queued));
+  if (FrameTrace().isDebugEnabled())
+    qCDebug(FrameTrace).noquote() << "out" << QString::fromStdString(FrameTraceText(data, length));
 }
 
 bool PortSession::WriteInProgress() const {

@@ -1,5 +1,7 @@
 #include "block_transfer.h"
 
+#include <string>
+
 #include "bytes.h"
 #include "frame.h"
 #include "texts.h"
@@ -87,6 +89,9 @@ void BlockTransfer::HandleTimeoutUpdate(const std::uint8_t* frame) {
 void BlockTransfer::HandleResult(TransferKind kind, const std::uint8_t* frame) {
   disconnector_.ResetToDisconnected();
   const bool success = frame[kVerdictOffset] == 1 && endFrameSent_;
+  if (frame[kVerdictOffset] == 1 && !endFrameSent_)
+    view_.Trace("a success verdict came before this transfer's end frame went out (block " +
+                std::to_string(nextBlock_) + " of " + std::to_string(blockCount_) + "): taken as a failure");
   endFrameSent_ = false;  // one verdict per transfer
   // Only a firmware verdict has a sound. Its flag goes up before the box, so Timer3 plays it
   // while the box is open.

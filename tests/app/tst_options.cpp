@@ -45,7 +45,7 @@ class OptionsTest : public QObject {
       QCOMPARE(p.outcome.text, UsageText("corvane-programmer"));
     }
     const std::string usage = UsageText("corvane-programmer");
-    QVERIFY(usage.starts_with("Usage: corvane-programmer [--port PATH]... [--demo]\n"));
+    QVERIFY(usage.starts_with("Usage: corvane-programmer [--port PATH]... [--demo] [--trace]\n"));
     for (const char* option : {"--port PATH", "--demo", "-h, --help", "-V, --version"})
       QVERIFY2(usage.find(option) != std::string::npos, option);
 

@@ -53,7 +53,7 @@ class ProgramTest : public QObject {
 
     r = Run({"-h"}, "no-such-platform");
     QCOMPARE(r.code, 0);
-    QVERIFY(r.out.startsWith("Usage: corvane-programmer [--port PATH]... [--demo]\n"));
+    QVERIFY(r.out.startsWith("Usage: corvane-programmer [--port PATH]... [--demo] [--trace]\n"));
 
     r = Run({"-platform", "offscreen", "--speed", "fast"});
     QCOMPARE(r.code, 64);

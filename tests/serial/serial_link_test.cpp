@@ -16,6 +16,7 @@
 #include "frame.h"
 #include "process_stats.h"
 #include "port_setup.h"
+#include "holder_child.h"
 #include "pty.h"
 #include "serial_link.h"
 
@@ -269,7 +270,20 @@ class SerialLinkTest : public QObject {
       QVERIFY(otherProgram.locked());
       QCOMPARE(rig.Open(), OpenResult::kOpenFailed);
     }
-    QCOMPARE(rig.Open(), OpenResult::kOk);
+    {
+      // Another program that simply has the port open, without any lock: busy, and who holds it.
+      HolderChild terminal(rig.pty.SlavePath(), HolderChild::Hold::kOpen, "minicom");
+      QVERIFY(terminal.ok());
+      QCOMPARE(rig.Open(), OpenResult::kOpenFailed);
+      const OpenFailure failure = rig.link.LastOpenFailure();
+      QCOMPARE(failure.cause, OpenCause::kBusy);
+      QCOMPARE(CauseText(failure), "busy: held by minicom (pid " + std::to_string(terminal.pid()) + ")");
+    }
+    QCOMPARE(rig.Open(), OpenResult::kOk);  // usable again once freed
+    QVERIFY(!rig.link.LastOpenFailure().Failed());
+    rig.link.ClosePort();
+    QCOMPARE(rig.link.OpenPort("/dev/corvane-no-such-port"), OpenResult::kOpenFailed);
+    QCOMPARE(rig.link.LastOpenFailure().cause, OpenCause::kNotFound);
   }
 
   void closeFromInsideDispatch() {
