@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "identification.h"
 #include "scrambler.h"
 
 namespace corvane {
@@ -80,6 +81,9 @@ class View {
   virtual std::optional<std::string> ChooseFile(const FileFilter& filter) = 0;
 
   virtual void ReportOutcome(Outcome) {}
+  // Every identification record that passed its checks, supported or not, before it is reported;
+  // for callers that keep a record of the device (the command-line updater); the window ignores it.
+  virtual void ReportIdentification(const IdentificationRecord&) {}
 };
 
 }  // namespace corvane
