@@ -215,6 +215,22 @@ class GangToolTest : public QObject {
     QVERIFY(run.err.contains("\nFirmware update completed successfully!\n"));
   }
 
+  // A port given on which no controller answers ends at the scan timeout; the others wait for it,
+  // then run to their end.
+  void silentPortEndsAtTheScanTimeout() {
+    SimConfig silentConfig = Controller();
+    silentConfig.faults.silent = true;
+    const QString silent = StartDevice(silentConfig);
+    const QString good = StartDevice(Controller());
+    const Run run = Flash({"--gang", "--scan-timeout", "0.5", "--port", silent, "--port", good, "identify"});
+    QCOMPARE(run.exitCode, 4);
+    QVERIFY(run.err.contains(silent + ": No device answered within the scan timeout of 0.5 s.\n"));
+    const QStringList summary = run.out.mid(run.out.indexOf("Summary:") + 1);
+    QCOMPARE(summary.size(), 2);
+    QVERIFY2(summary[0].startsWith(silent + "  -  ") && summary[0].endsWith("no device (4)"), qPrintable(summary[0]));
+    QVERIFY2(summary[1].startsWith(good + "  Quarnel Basis") && summary[1].endsWith("success"), qPrintable(summary[1]));
+  }
+
   // The file is checked once, before any port is opened.
   void refusedFileOpensNoPort() {
     const QString port = StartDevice(Controller());

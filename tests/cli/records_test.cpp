@@ -10,7 +10,9 @@
 #include <QTest>
 #include <sstream>
 
+#include "fakes.h"
 #include "gang_printer.h"
+#include "json_events.h"
 #include "json_line.h"
 #include "log_record.h"
 #include "run_log.h"
@@ -69,6 +71,31 @@ class RecordsTest : public QObject {
     QVERIFY(o["model"].isNull() && o["firmware_before"].isNull() && o["file_sha256"].isNull());
     QCOMPARE(o["result"].toString(), QString("no-device"));
     QCOMPARE(o["exit_status"].toInt(), 4);
+  }
+
+  // A transfer of 160,000 blocks gives a progress event at block 0 and at each new percentage,
+  // not one per block; the next transfer starts over.
+  void progressEventsFollowThePercentage() {
+    corvane::testing::EventLog log;
+    corvane::testing::FakeView window(log);
+    std::ostringstream out;
+    JsonEvents events(out);
+    TapSetup setup;
+    setup.events = &events;
+    DeviceTap tap(window, setup);
+    tap.ShowPorts({"/dev/ttyUSB0"}, "/dev/ttyUSB0");
+    for (std::uint32_t block = 0; block <= 160000; ++block) tap.ShowProgress(block, 160000);
+    QCOMPARE(window.progress.size(), std::size_t{160001});  // the view still gets every block
+    std::vector<std::string> lines;
+    std::istringstream in(out.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    QCOMPARE(lines.size(), std::size_t{101});
+    QCOMPARE(lines.front(), std::string("{\"event\":\"progress\",\"port\":\"/dev/ttyUSB0\",\"sent\":1,\"total\":160000}"));
+    QCOMPARE(Parse(lines[50])["sent"].toInt(), 80001);
+    QCOMPARE(Parse(lines.back())["sent"].toInt(), 160000);
+
+    tap.ShowProgress(0, 4);
+    QCOMPARE(out.str().substr(out.str().rfind('{')), std::string("{\"event\":\"progress\",\"port\":\"/dev/ttyUSB0\",\"sent\":1,\"total\":4}\n"));
   }
 
   // Two processes appending to one log at once leave every record whole.
