@@ -40,7 +40,7 @@ void PrintHeader(const GangBenchOptions& options) {
     std::printf("controllers answering at once (no line time)\n");
   }
   std::printf("machine: %u CPUs\n\n", std::thread::hardware_concurrency());
-  std::printf("devices  wall s    transfer s  over limit  host CPU s  CPU/device-s  peak MiB  +MiB/device\n");
+  std::printf("devices  wall s    transfer s  over limit  host CPU s  CPU µs/block  CPU/device-s  peak MiB  +MiB/device\n");
   std::fflush(stdout);
 }
 
@@ -53,9 +53,9 @@ void PrintRow(std::uint32_t devices, const GangFigures& f, std::uint32_t baud, s
   char growth[32] = "-";
   if (first && devices > firstDevices)
     std::snprintf(growth, sizeof growth, "%.2f", (f.maxRssKiB - first->maxRssKiB) / 1024.0 / (devices - firstDevices));
-  std::printf("%7u  %8.2f  %10.2f  %10s  %10.2f  %10.3f %%  %8.1f  %11s\n", devices, f.wallSeconds, f.transferSeconds,
-              over, f.cpuSeconds, deviceSeconds > 0 ? f.cpuSeconds / deviceSeconds * 100 : 0.0, f.maxRssKiB / 1024.0,
-              growth);
+  std::printf("%7u  %8.2f  %10.2f  %10s  %10.2f  %12.1f  %10.3f %%  %8.1f  %11s\n", devices, f.wallSeconds,
+              f.transferSeconds, over, f.cpuSeconds, f.cpuSeconds / (static_cast<double>(devices) * blocks) * 1e6,
+              deviceSeconds > 0 ? f.cpuSeconds / deviceSeconds * 100 : 0.0, f.maxRssKiB / 1024.0, growth);
   if (!f.ok) std::printf("         failed: %s\n", f.error.c_str());
   std::fflush(stdout);
 }
@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
   PrintHeader(options);
   bool ok = true;
   std::vector<GangFigures> runs;
+  runs.reserve(options.devices.size());
   for (const std::uint32_t devices : options.devices) {
     runs.push_back(MeasureGang({CORVANE_FLASH_PATH, CORVANE_DEVSIM_PATH, file, options.blocks, devices, options.baud}));
     PrintRow(devices, runs.back(), options.baud, options.blocks, runs.size() > 1 ? &runs.front() : nullptr,
@@ -84,5 +85,10 @@ int main(int argc, char** argv) {
     ok = ok && runs.back().ok;
   }
   std::filesystem::remove_all(std::filesystem::path(file).parent_path());
+  // At the line's pace a device asks for a block every (64 + 16) * 10 bits; the host's share of
+  // one core per device is its CPU time per block over that.
+  const double lineMicros = 80.0 * 10.0 / (options.baud > 0 ? options.baud : 115200) * 1e6;
+  std::printf("\none block on the line at %u baud: %.0f µs; host CPU per device at that pace = CPU µs/block / %.0f µs\n",
+              options.baud > 0 ? options.baud : 115200u, lineMicros, lineMicros);
   return ok ? 0 : 1;
 }

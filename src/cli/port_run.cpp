@@ -155,10 +155,10 @@ void PortRun::Finish(ExitStatus status) {
 std::string PortRun::State() const {
   if (done_) return ResultWords(status_);
   switch (phase_) {
-    case Phase::kScanning: return "scanning";
-    case Phase::kReady: return "identified";
-    case Phase::kPressing: return "checking";
-    case Phase::kTransferring: return tap_.Facts().endFrameSent ? "verifying" : "sending";
+    case Phase::kScanning: return texts::kStateScanning;
+    case Phase::kReady: return texts::kStateIdentified;
+    case Phase::kPressing: return texts::kStateChecking;
+    case Phase::kTransferring: return tap_.Facts().endFrameSent ? texts::kStateVerifying : texts::kStateSending;
   }
   return "";
 }
@@ -167,7 +167,10 @@ GangRow PortRun::Row() const {
   const DeviceFacts& facts = tap_.Facts();
   GangRow row;
   row.port = port_;
-  if (facts.record) row.model = ModelName(facts.record->TypeCode()).value_or("type " + std::to_string(facts.record->TypeCode()));
+  if (facts.record) {
+    const std::uint16_t code = facts.record->TypeCode();
+    row.model = ModelName(code).value_or(texts::kTypeCode + std::to_string(code));
+  }
   row.state = State();
   row.transfer = facts.transferStarted;
   row.percent = facts.percent;
