@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 extern char** environ;
 
@@ -69,6 +70,16 @@ std::optional<std::string> ChildProcess::ReadLine(std::chrono::steady_clock::tim
   }
 }
 
+long ChildProcess::PeakRssKiB() const {
+  if (pid_ <= 0) return 0;
+  std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  }
+  return 0;
+}
+
 void ChildProcess::Signal(int signal) {
   if (pid_ > 0) kill(pid_, signal);
 }
@@ -88,7 +99,6 @@ ChildEnd ChildProcess::Wait() {
   end.status = end.exited ? WEXITSTATUS(status) : -1;
   end.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  end.maxRssKiB = usage.ru_maxrss;
   return end;
 }
 

@@ -14,7 +14,6 @@ struct ChildEnd {
   bool exited = false;  // ended by itself (not by a signal)
   int status = -1;      // its exit status when it did
   double cpuSeconds = 0;  // user and system time
-  long maxRssKiB = 0;     // peak resident memory
 };
 
 class ChildProcess {
@@ -32,6 +31,9 @@ class ChildProcess {
   // or once `deadline` has passed.
   std::optional<std::string> ReadLine(std::chrono::steady_clock::time_point deadline);
   void Signal(int signal);
+  // The peak resident memory of the program now running (VmHWM), 0 when it cannot be read. The
+  // peak that wait4 reports is no use: a child spawned with vfork counts its parent's peak too.
+  long PeakRssKiB() const;
   // Waits for the child to end and reaps it.
   ChildEnd Wait();
 

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -51,13 +52,20 @@ bool StartDevices(const GangRunSetup& setup, Devices& devices, std::string& erro
 struct EventTimes {
   std::optional<Clock::time_point> firstBlock;
   std::optional<Clock::time_point> lastVerdict;
+  long peakRssKiB = 0;
 };
 
-// The events as they arrive, until corvane-flash's output ends.
+// The events as they arrive, until corvane-flash's output ends. Its peak memory is read now and
+// then, and at its last event, just before it ends.
 EventTimes ReadEvents(ChildProcess& flash, Clock::time_point deadline) {
   EventTimes times;
+  Clock::time_point lastSample{};
   while (const std::optional<std::string> line = flash.ReadLine(deadline)) {
     const auto now = Clock::now();
+    if (now - lastSample > std::chrono::milliseconds(100) || line->find("\"event\":\"exit\"") != std::string::npos) {
+      times.peakRssKiB = std::max(times.peakRssKiB, flash.PeakRssKiB());
+      lastSample = now;
+    }
     const bool progress = line->find("\"event\":\"progress\"") != std::string::npos;
     if (progress && !times.firstBlock && line->find("\"sent\":1,") != std::string::npos) times.firstBlock = now;
     if (line->find("\"event\":\"result\"") != std::string::npos) times.lastVerdict = now;
@@ -112,7 +120,7 @@ GangFigures MeasureGang(const GangRunSetup& setup) {
   const ChildEnd end = flash.Wait();
   figures.wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();
   figures.cpuSeconds = end.cpuSeconds;
-  figures.maxRssKiB = end.maxRssKiB;
+  figures.maxRssKiB = times.peakRssKiB;
   if (times.firstBlock && times.lastVerdict)
     figures.transferSeconds = std::chrono::duration<double>(*times.lastVerdict - *times.firstBlock).count();
   figures.intact = IntactDevices(devices, setup.blocks);

@@ -1,14 +1,25 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and running the program need.
 # Skips apt entirely when everything is already there.
+#   scripts/install-deps.sh              build and test
+#   scripts/install-deps.sh --package    also what building and checking the Debian package needs
+#   scripts/install-deps.sh --screenshot also what scripts/screenshot.sh needs
 set -euo pipefail
 
 packages=(
   g++ cmake ninja-build
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
-  libcli11-dev
+  libcli11-dev libudev-dev
   clang-14 libclang-rt-14-dev
+  fonts-liberation2 man-db desktop-file-utils
 )
+for group in "$@"; do
+  case $group in
+    --package) packages+=(dpkg-dev lintian file) ;;
+    --screenshot) packages+=(xvfb xauth xdotool imagemagick) ;;
+    *) echo "usage: scripts/install-deps.sh [--package] [--screenshot]" >&2; exit 64 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

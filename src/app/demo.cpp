@@ -45,6 +45,7 @@ SimConfig Demo::DeviceConfig() {
   config.dataVersion = kDataVersion;
   config.programCheck = 1;
   config.dataCheck = 1;
+  config.lineBaud = kLineBaud;
   return config;
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -17,13 +18,15 @@ namespace corvane::app {
 
 class Demo {
  public:
+  // The line rate of a real controller: a block and its request take about 6.9 ms.
+  static constexpr std::uint32_t kLineBaud = 115200;
+
   // The controller the demo plays: model 1 ("Quarnel Basis"), bootloader 3, firmware 42,
-  // data version 3, both memory checks intact.
+  // data version 3, both memory checks intact, answering at kLineBaud.
   static SimConfig DeviceConfig();
 
-  // The simulated controller answers at once, so only a long file keeps the gauge moving long
-  // enough to watch: 1 MiB is about 16,000 blocks, a few seconds.
-  static constexpr std::size_t kDefaultSampleSize = 1024 * 1024;
+  // 512 blocks: an update takes about 3.6 s at kLineBaud, the pace of a real controller.
+  static constexpr std::size_t kDefaultSampleSize = 32 * 1024;
 
   // Starts the controller and writes the samples, each `sampleSize` bytes in all (a whole
   // number of blocks, at least 1 KiB); throws std::runtime_error when either fails.

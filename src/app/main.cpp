@@ -16,6 +16,7 @@
 #include "port_list.h"
 #include "serial_link.h"
 #include "sound_player.h"
+#include "texts.h"
 #ifdef Q_OS_UNIX
 #include "termination_signals.h"
 #endif
@@ -40,6 +41,7 @@ int Run(const Options& options) {
 
   SerialLink link;
   QtSoundPlayer sound;
+  QtSoundPlayer::CheckFiles({texts::kReadySound, texts::kFailedSound});  // says where they are looked for
   QtDialogs dialogs;
   MersenneRandom random;
   MainWindow window;

@@ -3,6 +3,8 @@
 // lives elsewhere.
 #pragma once
 #include <QColor>
+#include <QIcon>
+#include <QStringList>
 #include <QWidget>
 
 class QComboBox;
@@ -22,6 +24,11 @@ class MainWindow : public QWidget {
   static constexpr int kClientHeight = 257;
 
   explicit MainWindow(QWidget* parent = nullptr);
+
+  // The font families the window asks for, in order of preference.
+  static QStringList FontFamilies();
+  // The program's icon, built into the program (the installed theme icons are the same pictures).
+  static QIcon ApplicationIcon();
 
   QPushButton* ConnectButton() const { return button1_; }
   QPushButton* DisconnectButton() const { return button3_; }
@@ -45,6 +52,11 @@ class MainWindow : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void SetUpFont();
+  void MakeMemo();
+  void MakePortListGaugeAndStatusBar();
+  void PlaceOnScreen();
+
   QColor buttonFace_;
   QPushButton* button1_;
   QPushButton* button3_;

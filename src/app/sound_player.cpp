@@ -3,8 +3,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSoundEffect>
 #include <QUrl>
+#if CORVANE_SOUND
+#include <QSoundEffect>
+#endif
+
+Q_LOGGING_CATEGORY(lcSound, "corvane.sound", QtWarningMsg)
 
 namespace corvane::app {
 
@@ -13,20 +17,41 @@ QtSoundPlayer::QtSoundPlayer(Beep beep, QObject* parent)
 
 QtSoundPlayer::~QtSoundPlayer() = default;  // the effect is a child and goes with us
 
+QString QtSoundPlayer::Resolve(const std::string& path) {
+  // "voice//x.wav" is resolved against the current directory; the doubled slash is harmless.
+  return QDir::cleanPath(QDir::current().absoluteFilePath(QString::fromStdString(path)));
+}
+
+int QtSoundPlayer::CheckFiles(const std::vector<std::string>& paths) {
+  int missing = 0;
+  for (const std::string& path : paths) {
+    const QString file = Resolve(path);
+    if (QFileInfo(file).isFile()) {
+      qCDebug(lcSound).noquote() << "sound file:" << file;
+    } else {
+      ++missing;
+      qCWarning(lcSound).noquote() << "sound file missing:" << file << "(the system beep stands in)";
+    }
+  }
+  return missing;
+}
+
 void QtSoundPlayer::Fallback() { beep_(); }
 
+#if CORVANE_SOUND
 void QtSoundPlayer::Play(const std::string& path) {
   if (current_) {
     current_->stop();
     current_->deleteLater();
     current_ = nullptr;
   }
-  // "voice//x.wav" is resolved against the current directory; the doubled slash is harmless.
-  const QString file = QDir::cleanPath(QDir::current().absoluteFilePath(QString::fromStdString(path)));
+  const QString file = Resolve(path);
   if (!QFileInfo(file).isFile()) {
+    qCDebug(lcSound).noquote() << "not found, beeping:" << file;
     Fallback();
     return;
   }
+  qCDebug(lcSound).noquote() << "playing:" << file;
   auto* effect = new QSoundEffect(this);
   current_ = effect;
   connect(effect, &QSoundEffect::statusChanged, this, [this, effect] {
@@ -35,5 +60,11 @@ void QtSoundPlayer::Play(const std::string& path) {
   effect->setSource(QUrl::fromLocalFile(file));
   effect->play();  // starts once loaded; loading and playing do not block this thread
 }
+#else
+void QtSoundPlayer::Play(const std::string& path) {
+  qCDebug(lcSound).noquote() << "built without sound, beeping for:" << Resolve(path);
+  Fallback();
+}
+#endif
 
 }  // namespace corvane::app

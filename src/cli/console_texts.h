@@ -18,6 +18,28 @@ inline constexpr const char* kIdleEnd = "; the port is closed.";
 // At the end, when standard output could not be written (a closed pipe, a full disk).
 inline constexpr const char* kOutputLost =
     "Standard output could not be written; some of the report was lost. The exit status still gives the result.";
+// Why no device was found (after the line above).
+inline constexpr const char* kNoPortsAtAll =
+    "No serial ports found: connect the adapter, or name a port with --port.";
+inline constexpr const char* kNoPortOpened = "Serial ports found, but none could be opened:";
+inline constexpr const char* kNobodyAnswered = "Ports opened, but no device answered on: ";  // then the ports
+inline constexpr const char* kOthersNotOpened = "Ports that could not be opened:";
+
+// The fix for a port that did not open, below its cause.
+inline constexpr const char* kFixGroupIntro = "The device belongs to group ";  // then the group and ". "
+inline constexpr const char* kFixAddUser = "Add your user to it:";
+inline constexpr const char* kFixUsermod = "  sudo usermod -aG ";  // then the group and " $USER"
+inline constexpr const char* kFixNewLogin =
+    "then log out and in again: a new group takes effect only in a new login.";
+inline constexpr const char* kFixNoGroup =
+    "No group grants access to it; a udev rule can (see Troubleshooting in the README).";
+inline constexpr const char* kFixClose = "Close ";  // then "name (pid N)"
+inline constexpr const char* kFixCloseEnd = ", or end it, and try again.";
+inline constexpr const char* kFixBusyUnknown =
+    "Another program has it open; close that program and try again (corvane-flash ports shows who).";
+inline constexpr const char* kFixLocked = "Another program holds its lock; close that program and try again.";
+inline constexpr const char* kFixPortsPresent = "Serial ports present: ";  // then the ports
+inline constexpr const char* kFixNoPortsPresent = "No serial ports are present.";
 
 // On a termination signal; the second one when a transfer was running.
 inline constexpr const char* kInterrupted = "Interrupted; the port is closed.";

@@ -1,9 +1,10 @@
 #include "port_list.h"
 
-#include <QSerialPortInfo>
 #include <algorithm>
 #include <cctype>
 #include <iostream>
+
+#include "system_ports.h"
 
 namespace corvane {
 
@@ -70,20 +71,7 @@ SystemPortLister::SystemPortLister(std::ostream* trace) : trace_(trace) {}
 SystemPortLister::SystemPortLister() : trace_(&std::cout) {}
 
 std::vector<std::string> SystemPortLister::ListSerialPorts() {
-  std::vector<FoundPort> found;
-  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-    const QString name = info.portName();
-    const bool usb = info.hasVendorIdentifier() || name.startsWith(QLatin1String("ttyUSB")) ||
-                     name.startsWith(QLatin1String("ttyACM"));
-    found.push_back({name.toStdString(), usb});
-  }
-#if defined(_WIN32)
-  std::vector<std::string> names;
-  for (auto& port : found)
-    if (IsComPortName(port.name)) names.push_back(std::move(port.name));
-#else
-  std::vector<std::string> names = OrderPorts(std::move(found));
-#endif
+  std::vector<std::string> names = SystemSerialPortNames();
   if (trace_) {
     for (const auto& name : names) *trace_ << name << '\n';
     trace_->flush();

@@ -17,4 +17,16 @@ std::string PortPath(std::string_view name) {
 #endif
 }
 
+std::string ResolvePortArgument(std::string_view name) {
+#if !defined(_WIN32)
+  std::error_code error;
+  const std::string path = PortPath(name);
+  if (std::filesystem::is_symlink(path, error)) {
+    const std::filesystem::path target = std::filesystem::canonical(path, error);
+    if (!error) return target.string();
+  }
+#endif
+  return std::string(name);
+}
+
 }  // namespace corvane

@@ -8,4 +8,11 @@ namespace corvane {
 
 std::string PortPath(std::string_view name);
 
+// A port named on the command line as the scan should open it: a path whose last part is a
+// symbolic link (a stable /dev/serial/by-id/... name) becomes the device it leads to, so messages,
+// the trace and Qt's lock file all use the device's own name. Anything else, and a link that leads
+// nowhere, stays as given. (Opening PortPath(name) directly works as well: the system follows
+// the link, and the lock and the holder check act on the device itself.)
+std::string ResolvePortArgument(std::string_view name);
+
 }  // namespace corvane

@@ -6,10 +6,15 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 #if defined(__linux__)
 #include <linux/serial.h>
 #endif
+
+#include "open_cause.h"
+#include "port_holders.h"
 
 namespace corvane {
 
@@ -19,10 +24,18 @@ PortLock::~PortLock() { Release(); }
 
 bool PortLock::Acquire(const std::string& path) {
   Release();
+  failure_ = {};
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    const int error = errno;
+    failure_ = ClassifyOpenFailure(path, OpenStep::kOpen, error,
+                                   error == EBUSY ? FindPortHolders(path).holders : std::vector<PortHolder>{});
+    return false;
+  }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
     ::close(fd);
+    failure_ = ClassifyOpenFailure(path, OpenStep::kLock, error, FindPortHolders(path).holders);
     return false;
   }
   fd_ = fd;

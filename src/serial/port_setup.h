@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link.h"
+#include "open_failure.h"
 
 namespace corvane {
 
@@ -20,12 +21,16 @@ class PortLock {
   PortLock& operator=(const PortLock&) = delete;
   ~PortLock();
 
-  // False when the path cannot be opened or someone else holds the lock.
+  // False when the path cannot be opened or someone else holds the lock; Failure() then says why.
   bool Acquire(const std::string& path);
   void Release();
+  // Why the last Acquire failed: result kOpenFailed with its cause (ClassifyOpenFailure); result
+  // kOk after a success.
+  const OpenFailure& Failure() const { return failure_; }
 
  private:
   int fd_ = -1;
+  OpenFailure failure_;
 };
 
 // Asks the driver to pass received bytes on at once instead of batching them; refusals

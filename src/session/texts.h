@@ -21,6 +21,32 @@ inline constexpr const char* kApplySettingsFailed = "Не удалось уст�
 inline constexpr const char* kTimeoutsFailed = "Не удалось установить тайм-ауты";
 inline constexpr const char* kLinkDropped = "Произведено 5 попыток коммуникации, связь прервана!";
 
+// Why a port did not open: the status bar's tooltip, the trace and corvane-flash
+inline constexpr const char* kCauseNotFound = "not found";
+inline constexpr const char* kCausePermissionDenied = "permission denied";
+inline constexpr const char* kCauseBusyHeldBy = "busy: held by ";  // then "name (pid N)", comma-separated
+inline constexpr const char* kCauseBusyUnknown = "busy: held by another program";
+inline constexpr const char* kCauseLocked = "locked by another program";
+inline constexpr const char* kCauseNotSerial = "not a serial device";
+inline constexpr const char* kCauseSettingsRefused = "settings refused";
+inline constexpr const char* kCauseIoError = "I/O error: ";  // then the system's words
+inline constexpr const char* kCauseIoErrorBare = "I/O error";
+
+// The port list (corvane-flash ports)
+inline constexpr const char* kNoSerialPorts = "No serial ports found.";
+inline constexpr const char* kColumnPort = "PORT";
+inline constexpr const char* kColumnState = "STATE";
+inline constexpr const char* kColumnUsbId = "USB ID";
+inline constexpr const char* kColumnSerial = "SERIAL";
+inline constexpr const char* kColumnManufacturer = "MANUFACTURER";
+inline constexpr const char* kColumnDescription = "DESCRIPTION";
+inline constexpr const char* kByIdPrefix = "by-id: ";
+inline constexpr const char* kPortFree = "free";
+inline constexpr const char* kPortBusy = "busy: ";  // then "name (pid N)", comma-separated
+inline constexpr const char* kPortBusyUnknown = "busy";
+inline constexpr const char* kPortNoPermission = "no permission";
+inline constexpr const char* kPortLocked = "locked";
+
 // Device report
 inline constexpr const char* kRuBootloader = "Версия загрузчика (bootloader):  ";
 inline constexpr const char* kRuFirmware = "Версия микропрограммы (firmware): ";

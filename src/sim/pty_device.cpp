@@ -2,6 +2,7 @@
 
 #include "raw_pty.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,16 +11,22 @@
 #include <poll.h>
 #include <unistd.h>
 
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
+
 namespace corvane {
 namespace {
 
+using namespace std::chrono_literals;
+
 // A host writes each frame whole; bytes that wait this long for the rest of their unit are a
 // fragment left by a host that gave up.
-constexpr int kFragmentQuietMs = 250;
+constexpr auto kFragmentQuiet = 250ms;
 // How long a write may wait for room on the line before the frame is given up.
 constexpr int kWriteRoomMs = 1000;
-// Pause after a hang-up report, so that a line without a reader is not polled in a spin.
-constexpr int kHangUpBackoffMs = 20;
+// Without notice of opens, how long to wait before looking for a host again after a hang-up.
+constexpr auto kHangUpBackoff = 20ms;
 
 bool SetFlags(int fd, bool nonBlocking) {
   const int fdFlags = fcntl(fd, F_GETFD);
@@ -34,6 +41,27 @@ std::string SystemError(const char* what) { return std::string(what) + ": " + st
 void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
+}
+
+// Line times are a few milliseconds; the default timer slack of the thread (50 µs) would add a
+// percent to each of them.
+void TightenTimerSlack() {
+#if defined(__linux__)
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
+}
+
+// poll() until `deadline` (none: no time limit), to the nanosecond.
+int PollUntil(pollfd* fds, nfds_t count, std::optional<LineTime> deadline) {
+  if (!deadline) return ppoll(fds, count, nullptr, nullptr);
+  const auto left = std::max<LineClockType::duration>(*deadline - LineClockType::now(), {});
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+  const timespec timeout{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+  return ppoll(fds, count, &timeout, nullptr);
+}
+
+void EarlierOf(std::optional<LineTime>& next, LineTime candidate) {
+  if (!next || candidate < *next) next = candidate;
 }
 
 }  // namespace
@@ -57,9 +85,11 @@ bool PtyController::Start(std::string* error) {
   RawPty pty = OpenRawPty();
   if (!pty.error.empty()) return fail(pty.error);
   master_ = pty.master;
-  slaveHold_ = pty.slave;
   slavePath_ = pty.slavePath;
-  if (!SetFlags(master_, true) || !SetFlags(slaveHold_, false)) return fail(SystemError("fcntl"));
+  // The slave was opened only to make the line raw; a real controller holds no host's port.
+  ::close(pty.slave);
+  if (!SetFlags(master_, true)) return fail(SystemError("fcntl"));
+  hostWatch_.Watch(slavePath_);  // without it, hang-ups are followed by a look now and then
 
   int wake[2];
   if (pipe(wake) != 0) return fail(SystemError("pipe"));
@@ -69,6 +99,7 @@ bool PtyController::Start(std::string* error) {
 
   stopRequested_ = false;
   vanishRequested_ = false;
+  hostAbsent_ = false;
   thread_ = std::thread([this] { Run(); });
   return true;
 }
@@ -84,9 +115,10 @@ void PtyController::Stop() {
 
 void PtyController::CloseAll() {
   CloseFd(master_);
-  CloseFd(slaveHold_);
   CloseFd(wakeRead_);
   CloseFd(wakeWrite_);
+  hostWatch_.Close();
+  pending_.clear();
 }
 
 SimObservations PtyController::Observe() const {
@@ -98,6 +130,11 @@ bool PtyController::WaitFor(const std::function<bool(const SimObservations&)>& c
                             std::chrono::milliseconds timeout) const {
   std::unique_lock<std::mutex> lock(mutex_);
   return changed_.wait_for(lock, timeout, [&] { return condition(controller_.Observations()); });
+}
+
+std::vector<LineEvent> PtyController::LineEvents() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lineLog_.Events();
 }
 
 void PtyController::SetConfig(const SimConfig& config) {
@@ -114,6 +151,7 @@ void PtyController::ClearObservations() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     controller_.ClearObservations();
+    lineLog_.Clear();
   }
   changed_.notify_all();
 }
@@ -142,7 +180,9 @@ void PtyController::DrainWake() {
 
 void PtyController::CloseLine() {
   CloseFd(master_);
-  CloseFd(slaveHold_);
+  pending_.clear();
+  hostWatch_.Close();
+  hostAbsent_ = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     controller_.MarkVanished();
@@ -151,58 +191,134 @@ void PtyController::CloseLine() {
 }
 
 void PtyController::Run() {
+  TightenTimerSlack();
   std::uint8_t buffer[kRxBufferSize];
   while (!stopRequested_) {
     if (vanishRequested_.exchange(false) && master_ >= 0) CloseLine();
-    bool partial;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      partial = controller_.HasPartialInput();
-    }
-    pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {master_, POLLIN, 0}};  // a closed line (-1) is skipped
-    const int n = poll(fds, 2, partial && master_ >= 0 ? kFragmentQuietMs : -1);
+    const LineTime now = LineClockType::now();
+    SendDue(now);
+    const std::optional<LineTime> fragmentDue = DropQuietFragment(now);
+    if (hostAbsent_ && !hostWatch_.Ok() && now >= absentSince_ + kHangUpBackoff) hostAbsent_ = false;
+    // While no host is there the master only reports the hang-up: wait for an open instead.
+    const bool watching = hostAbsent_ && hostWatch_.Ok();
+    pollfd fds[3] = {{wakeRead_, POLLIN, 0},
+                     {hostAbsent_ ? -1 : master_, POLLIN, 0},  // -1 is skipped
+                     {watching ? hostWatch_.Fd() : -1, POLLIN, 0}};
+    const int n = PollUntil(fds, 3, NextDeadline(fragmentDue));
     if (n < 0) {
       if (errno == EINTR) continue;
       break;
     }
-    if (fds[0].revents & POLLIN) {
-      DrainWake();
-      continue;
+    if (fds[0].revents & POLLIN) DrainWake();
+    if (fds[2].revents & POLLIN) {
+      hostWatch_.Drain();
+      hostAbsent_ = false;
     }
-    if (n == 0) {
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        controller_.DropPartialInput();
-      }
-      changed_.notify_all();
-      continue;
-    }
-    if (fds[1].revents & POLLIN) {
-      const ssize_t got = ::read(master_, buffer, sizeof buffer);
-      if (got > 0) {
-        Handle(buffer, static_cast<std::size_t>(got));
-        continue;
-      }
-      if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-    }
-    // Hang-up or error with nothing to read (no host holds the slave side): wait, don't spin.
-    if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL | POLLIN)) Pause(kHangUpBackoffMs);
+    if (fds[1].revents != 0) TakeFromLine(fds[1].revents, buffer, sizeof buffer);
   }
 }
 
-void PtyController::Handle(const std::uint8_t* data, std::size_t length) {
+void PtyController::TakeFromLine(short revents, std::uint8_t* buffer, std::size_t size) {
+  if (revents & POLLIN) {
+    const LineTime readAt = LineClockType::now();
+    const ssize_t got = ::read(master_, buffer, size);
+    if (got > 0) {
+      Handle(buffer, static_cast<std::size_t>(got), readAt);
+      return;
+    }
+    if (got < 0 && (errno == EAGAIN || errno == EINTR)) return;
+  }
+  // Hang-up or error with nothing to read: no host holds the slave side.
+  HostLeft();
+}
+
+void PtyController::HostLeft() {
+  hostAbsent_ = true;
+  absentSince_ = LineClockType::now();
+  if (!hostWatch_.Ok()) return;
+  hostWatch_.Drain();
+  // A host that opened between the hang-up and the drain left no notice behind: look again.
+  pollfd fd{master_, POLLIN, 0};
+  const int n = poll(&fd, 1, 0);
+  if (n == 0 || (n == 1 && !(fd.revents & POLLHUP))) hostAbsent_ = false;
+}
+
+void PtyController::Handle(const std::uint8_t* data, std::size_t length, LineTime readAt) {
   SimResponse response;
+  std::uint32_t baud;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     response = controller_.Receive(data, length);
+    baud = controller_.Config().lineBaud;
+    lineLog_.Add({true, length, readAt});
   }
   changed_.notify_all();
-  for (const SimWrite& write : response.writes) {
-    if (write.pauseBeforeMs > 0 && !Pause(write.pauseBeforeMs)) return;
-    if (!WriteAll(write.bytes)) break;
+  line_.SetBaud(baud);
+  // A write handed over late (this thread woke late) holds the host's next frame back as much.
+  // That frame counts from when the host would have had the write on time, so the delays do not
+  // add up block after block; but by no more than the line time of the answer's first write, so
+  // that no answer reaches the host sooner than the line time of what it answers after that was
+  // read.
+  const std::size_t firstWrite = response.writes.empty() ? 0 : response.writes.front().bytes.size();
+  const auto credit = std::min(lateness_, line_.Duration(firstWrite));
+  lateness_ = {};
+  lastArrival_ = line_.Receive(length, readAt - credit);
+  Queue(std::move(response), lastArrival_);
+}
+
+void PtyController::Queue(SimResponse response, LineTime arrived) {
+  LineTime ready = arrived;
+  for (SimWrite& write : response.writes) {
+    ready = line_.Send(write.bytes.size(), ready + std::chrono::milliseconds(write.pauseBeforeMs));
+    pending_.push_back({ready, std::move(write.bytes)});
   }
-  if (response.vanish) CloseLine();
-  if (response.transferEnded && onTransferEnd_) onTransferEnd_(Observe());
+  if (response.vanish || response.transferEnded)
+    pending_.push_back({ready, {}, response.vanish, response.transferEnded});
+}
+
+void PtyController::SendDue(LineTime now) {
+  while (!pending_.empty() && pending_.front().due <= now) {
+    Outgoing item = std::move(pending_.front());
+    pending_.pop_front();
+    // With no host on the line the bytes are lost, as on a wire nobody listens to.
+    if (!item.bytes.empty() && master_ >= 0 && !hostAbsent_) {
+      const LineTime handedAt = LineClockType::now();
+      lateness_ = handedAt - item.due;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lineLog_.Add({false, item.bytes.size(), handedAt});
+      }
+      WriteAll(item.bytes);
+    }
+    if (item.vanish) CloseLine();
+    if (item.transferEnded && onTransferEnd_) onTransferEnd_(Observe());
+  }
+}
+
+// Drops input left waiting through the quiet spell. Returns when input now waiting is due to be
+// dropped, if any is.
+std::optional<LineTime> PtyController::DropQuietFragment(LineTime now) {
+  bool partial;
+  bool dropped = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    partial = controller_.HasPartialInput();
+    if (partial && now >= lastArrival_ + kFragmentQuiet) {
+      controller_.DropPartialInput();
+      partial = false;
+      dropped = true;
+    }
+  }
+  if (dropped) changed_.notify_all();
+  if (!partial || master_ < 0) return std::nullopt;
+  return lastArrival_ + kFragmentQuiet;
+}
+
+std::optional<LineTime> PtyController::NextDeadline(std::optional<LineTime> fragmentDue) const {
+  std::optional<LineTime> next = fragmentDue;
+  if (!pending_.empty()) EarlierOf(next, pending_.front().due);
+  if (hostAbsent_ && !hostWatch_.Ok()) EarlierOf(next, absentSince_ + kHangUpBackoff);
+  return next;
 }
 
 bool PtyController::WriteAll(const Bytes& bytes) {
@@ -221,21 +337,6 @@ bool PtyController::WriteAll(const Bytes& bytes) {
     if (ready <= 0 || (fds[0].revents & POLLIN) || !(fds[1].revents & POLLOUT)) return false;
   }
   return true;
-}
-
-// Waits `ms`; false when a stop or vanish request cut the wait short. The request stays in the
-// pipe for the main loop.
-bool PtyController::Pause(int ms) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-    if (left <= 0) return true;
-    pollfd fd{wakeRead_, POLLIN, 0};
-    const int n = poll(&fd, 1, static_cast<int>(left));
-    if (n > 0) return false;
-    if (n < 0 && errno != EINTR) return true;
-  }
 }
 
 }  // namespace corvane

@@ -67,6 +67,11 @@ struct SimConfig {
   // Seed of the random bytes in replies; unset: from the system's entropy source.
   std::optional<std::uint32_t> randomSeed;
 
+  // Bits per second on the simulated line, 8N1 (10 bits a byte, both ways): bytes are taken in
+  // only once they would have crossed the wire, and answers reach the host only once they would
+  // have. 0: no line time, everything at once.
+  std::uint32_t lineBaud = 0;
+
   SimFaults faults;
 };
 

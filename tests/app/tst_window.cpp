@@ -94,6 +94,35 @@ class WindowTest : public QObject {
     QCOMPARE(w.Background(), w.ButtonFace());
   }
 
+  // Enter and Return press the focused button as Space does; Tab moves on from Memo1.
+  void keyboardAsUsersExpect() {
+    MainWindow w;
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QPushButton* connect = w.ConnectButton();
+    QSignalSpy clicks(connect, &QPushButton::clicked);
+    connect->setFocus();
+    QTest::keyClick(connect, Qt::Key_Return);
+    QTest::keyClick(connect, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(connect, Qt::Key_Space);
+    QCOMPARE(clicks.count(), 3);
+    QTest::keyClick(connect, Qt::Key_Return, Qt::ControlModifier);
+    QCOMPARE(clicks.count(), 3);
+
+    QPlainTextEdit* memo = w.Memo();
+    memo->setFocus();
+    QVERIFY(memo->hasFocus());
+    QTest::keyClick(memo, Qt::Key_Tab);
+    QVERIFY(!memo->hasFocus());
+    QCOMPARE(memo->toPlainText(), QString(""));
+  }
+
+  void iconBuiltIn() {
+    MainWindow w;
+    QCOMPARE(w.windowIcon().availableSizes().size(), 6);
+  }
+
   void closingIsReported() {
     MainWindow w;
     w.show();

@@ -7,6 +7,7 @@
 
 #include "bytes.h"
 #include "crc32.h"
+#include "frame_trace.h"
 #include "hex.h"
 
 using namespace corvane;
@@ -172,6 +173,21 @@ class FrameTest : public QObject {
     QCOMPARE(FrameTypeCode(swapped), std::uint16_t{0x01DA});
     for (const std::uint16_t known : {0xDA00, 0xDA01, 0xDA04, 0xDA05, 0xDA06, 0xDA07, 0xDA08, 0xDA09})
       QVERIFY(FrameTypeCode(swapped) != known);
+  }
+
+  void traceText() {
+    const auto result = FromHex("da 07 00 09 01 00 00 00 00 00 00 00 23 9b 6f 79");
+    QCOMPARE(FrameTraceText(result.data(), result.size()),
+             std::string("FirmwareResult (DA07), 16 bytes: DA 07 00 09 01 00 00 00 00 00 00 00 23 9B 6F 79"));
+    const std::uint8_t odd[] = {0x01, 0xDA, 0xFF};
+    QCOMPARE(FrameTraceText(odd, 3), std::string("unknown, 3 bytes: 01 DA FF"));
+    QCOMPARE(FrameTraceText(odd, 1), std::string("unknown, 1 byte: 01"));
+    QCOMPARE(FrameTraceText(odd, 0), std::string("unknown, 0 bytes:"));
+    const char* names[] = {"IdentifyRequest", "IdentifyReply", "BlockRequest", "TimeoutUpdate",
+                           "FirmwareEnd", "FirmwareResult", "DataMapEnd", "DataMapResult"};
+    const std::uint16_t codes[] = {0xDA00, 0xDA01, 0xDA04, 0xDA05, 0xDA06, 0xDA07, 0xDA08, 0xDA09};
+    for (int i = 0; i < 8; ++i) QCOMPARE(FrameTypeName(codes[i]), names[i]);
+    QVERIFY(FrameTypeName(0xDA02) == nullptr);
   }
 };
 

@@ -233,9 +233,9 @@ class UpdateEndToEndTest : public QObject {
   }
 
   // The demo's controller (an intact model 1) and its samples: the newer firmware goes through
-  // without a question, then the data map.
+  // without a question, then the data map, each at the demo's line rate without a repeat.
   void demoDeviceTakesTheDemoSamples() {
-    app::Demo demo(64 * 1024);
+    app::Demo demo(4 * 1024);
     const QDir samples(demo.Folder());
     WindowRig r({demo.PortPath()});
 
@@ -258,7 +258,8 @@ class UpdateEndToEndTest : public QObject {
     QCOMPARE(r.dialogs.boxes.size(), std::size_t{1});
     QCOMPARE(r.dialogs.boxes[0].text, QString("Firmware update completed successfully!"));
     SimObservations seen = demo.Device().Observe();
-    QCOMPARE(seen.blocks.size(), std::size_t{1024});
+    QCOMPARE(seen.blocks.size(), std::size_t{64});
+    QCOMPARE(seen.resends, 0u);
     QVERIFY(seen.endFrame.has_value() && seen.endFrame->crcOk);
     QCOMPARE(seen.endFrame->closingValue, FirmwareClosingValue(firmware));
     QVERIFY(r.Disconnected());
@@ -267,7 +268,8 @@ class UpdateEndToEndTest : public QObject {
     QVERIFY(WaitFor([&] { return r.dialogs.boxes.size() == 2; }));
     QCOMPARE(r.dialogs.boxes[1].text, QString("Обновление карты данных успешно завершено!"));
     seen = demo.Device().Observe();
-    QCOMPARE(seen.blocks.size(), std::size_t{1024});
+    QCOMPARE(seen.blocks.size(), std::size_t{64});
+    QCOMPARE(seen.resends, 0u);
     QVERIFY(seen.endFrame.has_value() && seen.endFrame->crcOk);
     QCOMPARE(seen.endFrame->type, std::uint16_t{0xDA08});
     QVERIFY(r.Disconnected());

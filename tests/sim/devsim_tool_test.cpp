@@ -1,5 +1,10 @@
 // corvane-devsim as a user runs it: its knobs, its exit codes, and a controller on the printed path.
+#include <QDir>
 #include <QProcess>
+#include <QSet>
+#include <unistd.h>
+
+#include <chrono>
 #include <QTest>
 
 #include "host_port.h"
@@ -25,6 +30,18 @@ QString ReadLine(QProcess& process) {
   return QString::fromUtf8(process.readLine()).trimmed();
 }
 
+// What the open descriptors of process `pid` point at.
+QStringList OpenFiles(qint64 pid) {
+  QStringList targets;
+  const QString folder = QString("/proc/%1/fd").arg(pid);
+  for (const QString& fd : QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+    char target[256];
+    const ssize_t n = ::readlink(QFile::encodeName(folder + '/' + fd).constData(), target, sizeof target - 1);
+    if (n > 0) targets << QString::fromLocal8Bit(target, n);
+  }
+  return targets;
+}
+
 }  // namespace
 
 class DevsimToolTest : public QObject {
@@ -37,7 +54,9 @@ class DevsimToolTest : public QObject {
     QVERIFY(process.waitForFinished(kWaitMs));
     QCOMPARE(process.exitCode(), 0);
     const QString text = QString::fromUtf8(process.readAllStandardOutput());
-    for (const char* knob : {"--type",
+    for (const char* knob : {"--count",
+                             "--baud",
+                             "--type",
                              "--bootloader",
                              "--firmware",
                              "--data-version",
@@ -83,6 +102,7 @@ class DevsimToolTest : public QObject {
         << QStringList{"--timeout-update-after", "3"} << "--timeout-update-after: takes K:MS";
     QTest::newRow("reply length off the word") << QStringList{"--reply-length", "18"} << "--reply-length";
     QTest::newRow("record tail too long") << QStringList{"--record-tail", QString(48, '0')} << "--record-tail";
+    QTest::newRow("no controller") << QStringList{"--count", "0"} << "--count: takes a number 1..64";
     QTest::newRow("flag with a value") << QStringList{"--silent=1"} << "--silent takes no value";
   }
   void badArgumentsExitWithUsage() {
@@ -129,6 +149,43 @@ class DevsimToolTest : public QObject {
     process.terminate();
     QVERIFY(process.waitForFinished(kWaitMs));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+  }
+
+  // A gang of three on paths of their own, each answering at the line's pace. None of them holds
+  // its port open: a check for other holders of a port must find only the host.
+  void countStartsControllersOnPathsOfTheirOwn() {
+    QProcess process;
+    process.start(CORVANE_DEVSIM_PATH, {"--count", "3", "--baud", "9600", "--firmware", "7"});
+    QStringList paths;
+    for (int i = 0; i < 3; ++i) paths << ReadLine(process);
+    QCOMPARE(QSet<QString>(paths.begin(), paths.end()).size(), qsizetype(3));
+
+    const QStringList held = OpenFiles(process.processId());
+    QVERIFY2(held.contains("/dev/ptmx"), qPrintable(held.join(' ')));
+    for (const QString& path : paths) QVERIFY2(!held.contains(path), qPrintable(path));
+
+    const auto lineTime = std::chrono::microseconds((kIdentifyRequestSize + kFrameSize) * 10 * 1'000'000 / 9600);
+    for (const QString& path : paths) {
+      QVERIFY2(path.startsWith("/dev/"), qPrintable(path));
+      HostPort host(path.toStdString());
+      QVERIFY(host.IsOpen());
+      const auto sent = std::chrono::steady_clock::now();
+      QVERIFY(host.Write(BuildIdentifyRequest(1, {9, 8, 7, 6})));
+      const auto reply = host.Read(64);
+      const auto took = std::chrono::steady_clock::now() - sent;
+      QVERIFY2(took >= lineTime, qPrintable(QString("%1: %2 µs, %3 bytes")
+                                                .arg(path)
+                                                .arg(std::chrono::duration_cast<std::chrono::microseconds>(took).count())
+                                                .arg(reply.size())));
+      QCOMPARE(reply.size(), std::size_t{64});
+      const auto record = DecodeIdentifyReply(reply.data());
+      QVERIFY(record);
+      QCOMPARE(record->InstalledFirmwareVersion(), std::uint16_t{7});
+    }
+
+    process.terminate();
+    QVERIFY(process.waitForFinished(kWaitMs));
     QCOMPARE(process.exitCode(), 0);
   }
 };

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <functional>
 
 namespace corvane::testing {
@@ -40,6 +41,17 @@ int DescriptorsOn(const std::string& path) {
     const std::string opened(target, n > 0 ? static_cast<std::size_t>(n) : 0);
     return opened == path || opened == path + " (deleted)";
   });
+}
+
+std::int64_t ResidentBytes() {
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (!statm) return -1;
+  long long pages = 0;
+  long long resident = -1;  // the second field, in pages
+  const int read = std::fscanf(statm, "%lld %lld", &pages, &resident);
+  std::fclose(statm);
+  if (read != 2 || resident < 0) return -1;
+  return static_cast<std::int64_t>(resident) * ::sysconf(_SC_PAGESIZE);
 }
 
 double ProcessCpuSeconds() {

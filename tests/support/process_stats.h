@@ -1,5 +1,6 @@
-// This process as /proc and the CPU clock see it: threads, descriptors, CPU time.
+// This process as /proc and the CPU clock see it: threads, descriptors, resident memory, CPU time.
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace corvane::testing {
@@ -9,6 +10,8 @@ int ThreadCount();
 int DescriptorCount();
 // Descriptors of this process open on `path` (also once the path is gone).
 int DescriptorsOn(const std::string& path);
+// Bytes of this process's memory held in RAM (resident set); -1 when /proc cannot be read.
+std::int64_t ResidentBytes();
 double ProcessCpuSeconds();
 
 }  // namespace corvane::testing

@@ -17,6 +17,15 @@ const char kUsage[] =
     "the first line, answers until SIGINT or SIGTERM, and prints one line per finished transfer.\n"
     "Numbers are decimal or 0x-hexadecimal.\n"
     "\n"
+    "Controllers:\n"
+    "  --count N                  start N controllers alike, 1..64, each on a pseudo-terminal of\n"
+    "                             its own: their paths come first, one a line, and each later\n"
+    "                             line begins with the path it is about (default 1)\n"
+    "  --baud N                   keep the time of an 8N1 line of N bit/s, 0..4000000: bytes\n"
+    "                             count as received, and answers reach the host, only once they\n"
+    "                             would have crossed the wire at 10 bits a byte (at 115200 a\n"
+    "                             64-byte block takes 5.6 ms, a 16-byte request 1.4 ms);\n"
+    "                             0 = answer at once (default 0)\n"
     "Identification:\n"
     "  --type N                   type word, mark bit 0x8000 included (default 0x0001)\n"
     "  --bootloader N             bootloader version, 0..255 (default 2)\n"
@@ -155,6 +164,8 @@ command_line::Parsed<DevsimOptions> ParseDevsimOptions(const std::vector<std::st
   AddIdentification(parser.app(), parsed.options.config);
   AddTransfer(parser.app(), parsed.options.config);
   AddFaults(parser.app(), parsed.options.config.faults);
+  AddNumber(parser.app(), "--count", parsed.options.count, 1, kMaxDevices);
+  AddNumber(parser.app(), "--baud", parsed.options.config.lineBaud, 0, 4'000'000);
   parsed.outcome = parser.Parse(args);
   return parsed;
 }

@@ -1,5 +1,6 @@
 // Command-line knobs of corvane-devsim.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -8,8 +9,12 @@
 
 namespace corvane {
 
+// The most controllers one run starts.
+inline constexpr std::uint32_t kMaxDevices = 64;
+
 struct DevsimOptions {
-  SimConfig config;
+  SimConfig config;         // the same for every controller
+  std::uint32_t count = 1;  // controllers, each on a pseudo-terminal of its own
 };
 
 // Parses the arguments after the program name.

@@ -1,0 +1,55 @@
+#include "open_failure.h"
+
+#include "texts.h"
+
+namespace corvane {
+
+OpenFailure SettingsFailure(OpenResult result) {
+  OpenFailure failure;
+  failure.result = result;
+  failure.cause = result == OpenResult::kOk ? OpenCause::kNone : OpenCause::kSettingsRefused;
+  return failure;
+}
+
+std::string HolderText(const PortHolder& holder) {
+  const std::string pid = "pid " + std::to_string(holder.pid);
+  return holder.name.empty() ? pid : holder.name + " (" + pid + ")";
+}
+
+namespace {
+
+std::string BusyText(const std::vector<PortHolder>& holders) {
+  if (holders.empty()) return texts::kCauseBusyUnknown;
+  std::string text = texts::kCauseBusyHeldBy;
+  for (std::size_t i = 0; i < holders.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += HolderText(holders[i]);
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string CauseText(const OpenFailure& failure) {
+  switch (failure.cause) {
+    case OpenCause::kNone:
+      return {};
+    case OpenCause::kNotFound:
+      return texts::kCauseNotFound;
+    case OpenCause::kPermissionDenied:
+      return texts::kCausePermissionDenied;
+    case OpenCause::kBusy:
+      return BusyText(failure.holders);
+    case OpenCause::kLocked:
+      return texts::kCauseLocked;
+    case OpenCause::kNotSerial:
+      return texts::kCauseNotSerial;
+    case OpenCause::kSettingsRefused:
+      return texts::kCauseSettingsRefused;
+    case OpenCause::kIoError:
+      return failure.detail.empty() ? std::string(texts::kCauseIoErrorBare) : texts::kCauseIoError + failure.detail;
+  }
+  return {};
+}
+
+}  // namespace corvane

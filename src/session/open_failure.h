@@ -1,0 +1,41 @@
+// Why a port did not open: the documented result (which picks the status text) and the cause
+// behind it, with the programs that hold the port when that is the cause.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "link.h"
+
+namespace corvane {
+
+enum class OpenCause { kNone, kNotFound, kPermissionDenied, kBusy, kLocked, kNotSerial, kSettingsRefused, kIoError };
+
+// A process that has the port open.
+struct PortHolder {
+  int pid = 0;
+  std::string name;  // the process's command name; empty when it could not be read
+  bool operator==(const PortHolder&) const = default;
+};
+
+struct OpenFailure {
+  OpenResult result = OpenResult::kOk;
+  OpenCause cause = OpenCause::kNone;
+  int error = 0;                    // errno of the step that failed; 0 when none applies
+  std::string detail;               // the system's words for `error`, or what the path turned out to be
+  std::vector<PortHolder> holders;  // for kBusy: who has the port open, when that could be seen
+
+  bool Failed() const { return cause != OpenCause::kNone || result != OpenResult::kOk; }
+};
+
+// A failure of the line-settings steps after the port itself opened.
+OpenFailure SettingsFailure(OpenResult result);
+
+// One line of English: "not found", "permission denied", "busy: held by minicom (pid 4242)",
+// "locked by another program", "not a serial device", "settings refused", "I/O error: <detail>".
+// Empty when nothing failed.
+std::string CauseText(const OpenFailure& failure);
+
+// "minicom (pid 4242)"; a holder without a name is "pid 4242".
+std::string HolderText(const PortHolder& holder);
+
+}  // namespace corvane
