@@ -86,7 +86,9 @@ void GangRun::OnFinished(PortRun& run) {
   Entry& entry = EntryOf(run);
   if (systemPorts_ && run.Status() == ExitStatus::kNoDevice && !run.Facts().found) {
     entry.excluded = true;
-    Say(run.Port() + texts::kNotInGang);
+    // A port that could not even be opened says why: there may be a controller behind it.
+    const std::string& why = run.Facts().lastMessage;
+    Say(run.Port() + texts::kNotInGang + (why.empty() ? "" : " (" + why + ")"));
   } else {
     Record(run);
   }
