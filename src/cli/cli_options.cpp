@@ -10,10 +10,15 @@ constexpr const char* kUsage =
     "  corvane-flash [--port PATH]... [--scan-timeout SEC] identify\n"
     "  corvane-flash [--port PATH]... [--scan-timeout SEC] [--idle-timeout SEC] [--yes] firmware FILE.sbin\n"
     "  corvane-flash [--port PATH]... [--scan-timeout SEC] [--idle-timeout SEC] data-map FILE.lbin\n"
+    "  corvane-flash --gang [--port PATH]... [--scan-timeout SEC] [--idle-timeout SEC] [--yes]\n"
+    "                identify | firmware FILE.sbin | data-map FILE.lbin\n"
     "  corvane-flash --help | --version\n"
+    "  Any of these runs also takes [--json] [--log FILE].\n"
     "\n"
     "Finds the controller on the serial ports, prints its identification report, and for\n"
-    "firmware and data-map sends it the file and prints its verdict.\n"
+    "firmware and data-map sends it the file and prints its verdict. With --gang, every port\n"
+    "given (or every system port on which a controller answers within the scan timeout) gets its\n"
+    "own run, all at once, and a summary at the end.\n"
     "\n"
     "Options (before or after the command; '--' ends them):\n"
     "  --port PATH         scan exactly this port; repeat for more, tried in the order given\n"
@@ -24,6 +29,9 @@ constexpr const char* kUsage =
     "                      for SEC seconds (exit status 3); decimals allowed (default 30)\n"
     "  --yes               write firmware that is older than or the same as the device's\n"
     "                      (without it the question is answered No)\n"
+    "  --gang              update the controllers on all ports at once, one run per port\n"
+    "  --json              events as JSON Lines on standard output; the texts go to standard error\n"
+    "  --log FILE          append one JSON line per device and run to FILE\n"
     "  -h, --help          show this text\n"
     "  -V, --version       show the version\n"
     "\n"
@@ -36,7 +44,9 @@ constexpr const char* kUsage =
     "  4   no device answered within the scan timeout\n"
     "  5   the device type is not supported\n"
     "  64  usage error\n"
-    "  130 interrupted (SIGINT, SIGTERM, SIGHUP); the port is closed\n";
+    "  73  the --log file cannot be opened, or a record could not be written\n"
+    "  130 interrupted (SIGINT, SIGTERM, SIGHUP); the port is closed\n"
+    "With --gang: 0 when every device succeeded, else the highest status of any port.\n";
 
 }  // namespace
 
@@ -49,6 +59,9 @@ command_line::Parsed<CliOptions> ParseCliOptions(const std::vector<std::string>&
   command_line::AddSeconds(app, "--scan-timeout", options.scanTimeout, kMaxScanTimeoutSeconds);
   command_line::AddSeconds(app, "--idle-timeout", options.idleTimeout, kMaxScanTimeoutSeconds);
   app.add_flag("--yes", options.yes);
+  app.add_flag("--gang", options.gang);
+  app.add_flag("--json", options.json);
+  command_line::AddPath(app, "--log", options.log);
 
   app.fallthrough();  // the commands pass the options above on, so they may follow the command
   app.require_subcommand(0, 1);

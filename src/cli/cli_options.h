@@ -19,6 +19,9 @@ struct CliOptions {
   // (a device that answers with interval 0 would otherwise be waited for forever).
   std::chrono::milliseconds idleTimeout{30000};
   bool yes = false;  // answer Yes to the two firmware questions
+  bool gang = false;  // one session per port, all at once
+  bool json = false;  // JSON Lines events on standard output, the human texts on standard error
+  std::string log;    // --log FILE: a record appended per device and run; empty: none
 };
 
 // The longest scan or idle timeout accepted, in seconds.

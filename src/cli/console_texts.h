@@ -46,4 +46,21 @@ inline constexpr const char* kInterrupted = "Interrupted; the port is closed.";
 inline constexpr const char* kInterruptedTransfer =
     "Interrupted during the transfer; the device did not receive the whole file. The port is closed.";
 
+// --gang: after a system port's name, when no controller answered on it in time.
+inline constexpr const char* kNotInGang = ": no controller answered within the scan timeout; not part of the gang.";
+// --gang: a port's state in its row on a terminal, until its result.
+inline constexpr const char* kStateScanning = "scanning";
+inline constexpr const char* kStateIdentified = "identified";  // reported; waits for the other ports
+inline constexpr const char* kStateChecking = "checking";      // the update button pressed
+inline constexpr const char* kStateSending = "sending";
+inline constexpr const char* kStateVerifying = "verifying";  // the end frame sent; waits for the verdict
+// --gang: in place of the model's name for an unsupported type, before its code.
+inline constexpr const char* kTypeCode = "type ";
+// --gang: before the per-port results.
+inline constexpr const char* kSummary = "Summary:";
+
+// --log: before the file's name and the system's reason.
+inline constexpr const char* kLogNotOpened = "The log cannot be opened: ";
+inline constexpr const char* kLogNotWritten = "The record could not be written to the log ";
+
 }  // namespace corvane::cli::texts

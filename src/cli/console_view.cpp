@@ -19,7 +19,10 @@ bool ConsoleView::Offers(Control control) const {
   return state.enabled && state.visible;
 }
 
-void ConsoleView::Message(const std::string& text) { ToErr(text); }
+void ConsoleView::Message(const std::string& text) {
+  if (messageHook_) messageHook_(text);
+  ToErr(text);
+}
 
 void ConsoleView::ShowError(const std::string& message) {
   ToErr(std::string(corvane::texts::kErrorCaption) + ": " + message);

@@ -4,6 +4,7 @@
 // milestones is not the view's business: it only prints the report and ends the progress line.
 #pragma once
 #include <array>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -30,6 +31,8 @@ class ConsoleView : public View {
   bool Offers(Control control) const;
   // A message of the updater itself, on standard error.
   void Message(const std::string& text);
+  // Is also handed each message of the updater itself (for the run's record).
+  void SetMessageHook(std::function<void(const std::string&)> hook) { messageHook_ = std::move(hook); }
   // The error box for an exception that escaped a handler, on standard error.
   void ShowError(const std::string& message);
 
@@ -61,6 +64,7 @@ class ConsoleView : public View {
   const bool yes_;
   const std::string file_;
   ProgressPrinter progress_;
+  std::function<void(const std::string&)> messageHook_;
   std::vector<std::string> memo_;
   std::string lastStatus_;
   bool scanAnnounced_ = false;

@@ -19,8 +19,13 @@ std::unique_ptr<PortLister> PortsOf(const CliOptions& options) {
 
 }  // namespace
 
-FlashRun::FlashRun(const CliOptions& options, ConsoleView& view)
-    : options_(options), view_(view), ports_(PortsOf(options)), host_(qt::HostParts{view_, link_, *ports_}, *this) {
+FlashRun::FlashRun(const CliOptions& options, ConsoleView& view, const FlashRunExtras& extras)
+    : options_(options),
+      view_(view),
+      ports_(PortsOf(options)),
+      host_(qt::HostParts{extras.sessionView ? *extras.sessionView : view_, link_, *ports_, nullptr, nullptr,
+                          extras.files},
+            *this) {
   scanDeadline_.setSingleShot(true);
   scanDeadline_.setTimerType(Qt::PreciseTimer);  // a coarse timer may end the scan up to 5 % early
   connect(&scanDeadline_, &QTimer::timeout, this, [this] { ScanTimedOut(); });

@@ -19,9 +19,16 @@
 
 namespace corvane::cli {
 
+// What a run may be given besides its console: a view between the session and the console (one
+// that keeps a record of the device), and where the update file is read.
+struct FlashRunExtras {
+  View* sessionView = nullptr;  // passes everything on to the console; none: the console itself
+  UpdateFileSource* files = nullptr;  // none: from disk
+};
+
 class FlashRun : public QObject, private qt::SessionPolicy, private FrameSink {
  public:
-  FlashRun(const CliOptions& options, ConsoleView& view);
+  FlashRun(const CliOptions& options, ConsoleView& view, const FlashRunExtras& extras = {});
   ~FlashRun() override;
 
   // Scans, runs the command and returns its exit status. Needs a QCoreApplication; returns with

@@ -1,39 +1,52 @@
 // corvane-flash: the command-line updater.
 #include <QCoreApplication>
+#include <QSysInfo>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
-#include <csignal>
-
 #include "cli_options.h"
 #include "console_texts.h"
-#include "input_file.h"
-#include "console_view.h"
 #include "exit_status.h"
-#include "flash_run.h"
+#include "gang_run.h"
+#include "input_file.h"
+#include "json_events.h"
+#include "port_identity.h"
+#include "run_log.h"
+#include "single_run.h"
+#include "terminal.h"
 
 namespace {
 
-bool StdoutIsTerminal() {
-#ifdef _WIN32
-  return _isatty(_fileno(stdout)) != 0;
-#else
-  return isatty(STDOUT_FILENO) != 0;
-#endif
+using namespace corvane::cli;
+
+// Single device or gang, with the events and the records asked for.
+ExitStatus RunCommand(const CliOptions& options, RunLog& log) {
+  std::optional<JsonEvents> events;
+  if (options.json) events.emplace(std::cout);
+  const RunRecorder recorder{events ? &*events : nullptr, log.IsOpen() ? &log : nullptr,
+                             QSysInfo::machineHostName().toStdString(), options.command};
+  // Only a record needs to know where a port comes from; looking it up costs a walk of the ports.
+  const PortIdentityLookup lookUp = options.json || log.IsOpen() ? LookUpPortIdentity : PortIdentityLookup{};
+  std::FILE* const human = options.json ? stderr : stdout;
+  ExitStatus status = ExitStatus::kSuccess;
+  if (options.gang) {
+    GangRun gang(GangSetup{options, options.json ? std::cerr : std::cout, IsTerminal(human), TerminalColumns(human),
+                           recorder, lookUp});
+    status = gang.Run();
+  } else {
+    status = RunSingle(options, recorder, lookUp, IsTerminal(human));
+  }
+  if (events) events->Exit(status);
+  return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  using namespace corvane::cli;
   using corvane::command_line::Finish;
 
   static_assert(Code(ExitStatus::kUsage) == corvane::command_line::kUsageExitStatus);
@@ -50,9 +63,14 @@ int main(int argc, char** argv) {
   CliOptions options = parsed.options;
   // Messages that name the file name it in full, as the window's file dialog does.
   if (!options.file.empty()) options.file = corvane::AbsoluteUtf8(options.file);
-  ConsoleView view(ConsoleSetup{std::cout, std::cerr, StdoutIsTerminal(), options.yes, options.file});
-  FlashRun run(options, view);
-  const ExitStatus status = run.Run();
+  // No device is touched when its record could not be kept.
+  RunLog log;
+  std::string error;
+  if (!options.log.empty() && !log.Open(options.log, error)) {
+    std::cerr << texts::kLogNotOpened << options.log << ": " << error << std::endl;
+    return Code(ExitStatus::kLogFailed);
+  }
+  const ExitStatus status = RunCommand(options, log);
   // Whatever standard output lost, the exit status is the device's result; say that it was lost.
   if (!std::cout.flush() || std::fflush(stdout) != 0 || std::ferror(stdout)) std::cerr << texts::kOutputLost << std::endl;
   return Code(status);

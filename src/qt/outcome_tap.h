@@ -46,6 +46,7 @@ class OutcomeTap final : public View {
     view_.ReportOutcome(outcome);
     onOutcome_(outcome);
   }
+  void ReportIdentification(const IdentificationRecord& record) override { view_.ReportIdentification(record); }
 
  private:
   View& view_;

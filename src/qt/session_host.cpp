@@ -10,7 +10,7 @@ SessionHost::SessionHost(const HostParts& parts, SessionPolicy& policy)
     : policy_(policy), view_(parts.view, [this](Outcome outcome) { Reported(outcome); }) {
   session_ = std::make_unique<Session>(SessionPorts{view_, parts.link, parts.ports, timer1_, timer2_,
                                                     parts.sound ? *parts.sound : silence_,
-                                                    parts.random ? *parts.random : random_});
+                                                    parts.random ? *parts.random : random_, parts.files});
   connect(&timer1_.Qt(), &QTimer::timeout, this, [this] {
     if (!finished_) Handle([](Session& s) { s.ScanTimerFired(); });
   });

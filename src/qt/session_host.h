@@ -38,6 +38,7 @@ struct HostParts {
   PortLister& ports;
   SoundPlayer* sound = nullptr;    // none: silent
   RandomSource* random = nullptr;  // end-frame random bytes; none: the host's own Mersenne Twister
+  UpdateFileSource* files = nullptr;  // update files; none: read from disk on every press
 };
 
 class SessionHost : public QObject, public FrameSink {

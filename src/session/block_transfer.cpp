@@ -41,9 +41,9 @@ BlockTransfer::BlockTransfer(View& view, Timer& responseTimer, RequestSender& se
       random_(random) {}
 
 void BlockTransfer::Begin(UpdateImage image) {
-  if (!FitsImageBuffer(image.bytes.size())) return;
+  if (!image.bytes || !FitsImageBuffer(image.bytes->size())) return;
   image_ = std::move(image);
-  blockCount_ = static_cast<std::uint32_t>(image_.bytes.size() / kBlockSize);
+  blockCount_ = static_cast<std::uint32_t>(image_.bytes->size() / kBlockSize);
   endFrameSent_ = false;
   TransferStep(true, kFirstBlockTimeoutMs);
   view_.ReportOutcome(Outcome::kTransferStarted);
@@ -54,7 +54,7 @@ void BlockTransfer::TransferStep(bool start, std::uint16_t timeoutMs) {
   // No update loaded yet: nothing to send and no progress to show.
   if (blockCount_ != 0) {
     if (nextBlock_ < blockCount_) {
-      sender_.SendRequest(image_.bytes.data() + std::size_t{nextBlock_} * kBlockSize, kBlockSize, timeoutMs);
+      sender_.SendRequest(image_.bytes->data() + std::size_t{nextBlock_} * kBlockSize, kBlockSize, timeoutMs);
     }
     // Past the end frame the progress holds at the end.
     view_.ShowProgress(nextBlock_ < blockCount_ ? nextBlock_ : blockCount_, blockCount_);

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "completion_notices.h"
@@ -16,11 +17,12 @@
 namespace corvane {
 
 // A checked update file, ready to be sent: its kind, the closing value its end frame carries,
-// and all of its bytes (a whole number of blocks, at most kImageBufferSize).
+// and all of its bytes (a whole number of blocks, at most kImageBufferSize). The bytes are
+// shared, never written: sessions that send one file to several devices hold one copy of it.
 struct UpdateImage {
   TransferKind kind = TransferKind::kFirmware;
   std::uint32_t closingValue = 0;
-  std::vector<std::uint8_t> bytes;
+  std::shared_ptr<const std::vector<std::uint8_t>> bytes;
 };
 
 class BlockTransfer : public TransferHandlers {
@@ -28,7 +30,7 @@ class BlockTransfer : public TransferHandlers {
   BlockTransfer(View& view, Timer& responseTimer, RequestSender& sender, Disconnector& disconnector,
                 CompletionNotices& notices, RandomSource& random);
 
-  // Takes over the image (nothing is copied) and sends block 0 with timeout 40:
+  // Keeps the image (its bytes are not copied) and sends block 0 with timeout 40:
   // TransferStep(true, 40). An image that is empty, not whole blocks or too large is ignored.
   void Begin(UpdateImage image);
 

@@ -9,6 +9,7 @@ DeviceReport::DeviceReport(View& view, DeviceState& device, Disconnector& discon
     : view_(view), device_(device), disconnector_(disconnector) {}
 
 bool DeviceReport::ReportDevice(const IdentificationRecord& record) {
+  view_.ReportIdentification(record);
   const bool marked = record.Marked();
   device_.ConnectedDeviceType = record.TypeCode();  // kept for supported and unsupported codes alike
 

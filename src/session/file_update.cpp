@@ -1,49 +1,21 @@
 #include "file_update.h"
 
-#include "input_file.h"
 #include "texts.h"
-#include "update_file.h"
 
 namespace corvane {
 
-// Everything in which the two buttons differ.
+// Everything in which the two buttons differ once the file itself has passed its checks.
 struct FileUpdate::Kind {
-  // A refusal box: its text (after the file's path when `namesPath`) and caption.
-  struct Box {
-    const char* text;
-    const char* caption;
-    bool namesPath = false;
-  };
   TransferKind kind;
   FileFilter filter;
-  const char* corrupted;  // cannot be opened, too short, not whole blocks
-  const char* tooLarge;   // larger than ImageBuffer
-  Box headerCorrupted;
-  Box wrongDevice;
-  std::optional<FileUpdate::Header> (*decode)(const std::uint8_t* data, std::size_t length);
+  const char* wrongDevice;
+  const char* wrongDeviceCaption;
   bool (FileUpdate::*acceptVersion)(const FileUpdate::Header& header, const std::string& path);
 };
 
-namespace {
-
-std::optional<FileUpdate::Header> DecodeFirmware(const std::uint8_t* data, std::size_t length) {
-  const FirmwareDecodeResult decoded = DecodeFirmwareHeader(data, length);
-  if (!decoded.ok) return std::nullopt;
-  return FileUpdate::Header{decoded.header.DeviceType(), decoded.header.FirmwareVersion(),
-                            decoded.header.ClosingValue()};
-}
-
-std::optional<FileUpdate::Header> DecodeDataMap(const std::uint8_t* data, std::size_t length) {
-  const DataMapDecodeResult decoded = DecodeDataMapHeader(data, length);
-  if (!decoded.ok) return std::nullopt;
-  return FileUpdate::Header{decoded.header.DeviceType(), decoded.header.DataVersion(), decoded.header.ClosingValue()};
-}
-
-}  // namespace
-
 FileUpdate::FileUpdate(View& view, const DeviceState& device, BlockTransfer& transfer, const Link& link,
-                       const Disconnector& disconnector)
-    : view_(view), device_(device), transfer_(transfer), link_(link), disconnector_(disconnector) {}
+                       const Disconnector& disconnector, UpdateFileSource& files)
+    : view_(view), device_(device), transfer_(transfer), link_(link), disconnector_(disconnector), files_(files) {}
 
 // The dialog and the questions are modal: the link may drop while they are open. Whatever was
 // chosen is then for a device that is gone.
@@ -54,11 +26,8 @@ bool FileUpdate::StillConnected(std::uint32_t resets) const {
 void FileUpdate::UpdateFirmware() {
   const Kind kind{TransferKind::kFirmware,
                   {texts::kFirmwareFilterName, texts::kFirmwareFilterPattern, texts::kFirmwareSuffix},
-                  texts::kFirmwareCorrupted,
-                  texts::kFirmwareTooLarge,
-                  {texts::kFirmwareHeaderCorrupted, texts::kErrorCaption},
-                  {texts::kFirmwareWrongDevice, texts::kErrorCaption},
-                  DecodeFirmware,
+                  texts::kFirmwareWrongDevice,
+                  texts::kErrorCaption,
                   &FileUpdate::AcceptFirmwareVersion};
   Run(kind);
 }
@@ -72,11 +41,8 @@ void FileUpdate::WriteDataMap() {
   }
   const Kind kind{TransferKind::kDataMap,
                   {texts::kDataMapFilterName, texts::kDataMapFilterPattern, texts::kDataMapSuffix},
-                  texts::kDataMapCorrupted,
-                  texts::kDataMapTooLarge,
-                  {texts::kDataMapHeaderCorrupted, texts::kDataMapHeaderCaption, true},
-                  {texts::kDataMapWrongDevice, texts::kDataMapWrongCaption},
-                  DecodeDataMap,
+                  texts::kDataMapWrongDevice,
+                  texts::kDataMapWrongCaption,
                   &FileUpdate::AcceptDataVersion};
   Run(kind);
 }
@@ -90,46 +56,16 @@ void FileUpdate::Run(const Kind& kind) {
   const auto path = view_.ChooseFile(kind.filter);
   if (!path || !StillConnected(resets)) return;
   const auto refuse = [this] { view_.ReportOutcome(Outcome::kFileRefused); };
-  const auto show = [this, &path](const Kind::Box& box) {
-    view_.ShowBox(box.namesPath ? *path + box.text : std::string(box.text), box.caption, BoxButtons::kOk);
-  };
 
-  std::optional<std::vector<std::uint8_t>> data = Read(kind, *path);
-  if (!data) return refuse();
-  const std::optional<Header> header = kind.decode(data->data(), data->size());
-  if (!header) {
-    show(kind.headerCorrupted);
+  std::optional<CheckedFile> file = CheckUpdateFile(kind.kind, *path, files_, view_);
+  if (!file) return refuse();
+  if (device_.ConnectedDeviceType != file->header.deviceType) {
+    view_.ShowBox(kind.wrongDevice, kind.wrongDeviceCaption, BoxButtons::kOk);
     return refuse();
   }
-  if (device_.ConnectedDeviceType != header->deviceType) {
-    show(kind.wrongDevice);
-    return refuse();
-  }
-  if (!(this->*kind.acceptVersion)(*header, *path)) return refuse();
+  if (!(this->*kind.acceptVersion)(file->header, *path)) return refuse();
   if (!StillConnected(resets)) return;
-  transfer_.Begin({kind.kind, header->closingValue, std::move(*data)});
-}
-
-// The whole file when its length fits ImageBuffer as whole blocks; otherwise the refusal is shown.
-std::optional<std::vector<std::uint8_t>> FileUpdate::Read(const Kind& kind, const std::string& path) {
-  InputFile file(path);
-  const long long length = file.Length();
-  if (!IsValidUpdateLength(length)) {
-    view_.ShowNotice(kind.corrupted);
-    return std::nullopt;
-  }
-  // Refused before anything is read.
-  if (static_cast<unsigned long long>(length) > kImageBufferSize) {
-    view_.ShowNotice(kind.tooLarge);
-    return std::nullopt;
-  }
-  // A short read is an error, never a file padded with zeros; the box's answer does not matter.
-  std::vector<std::uint8_t> data;
-  if (!file.ReadAll(data)) {
-    view_.ShowBox(texts::kFileError, texts::kFileErrorCaption, BoxButtons::kOkCancel);
-    return std::nullopt;
-  }
-  return data;
+  transfer_.Begin({kind.kind, file->header.closingValue, std::move(file->bytes)});
 }
 
 // A device with damaged program memory takes any version made for its type without asking.

@@ -10,28 +10,25 @@
 #include "device_state.h"
 #include "disconnector.h"
 #include "link.h"
+#include "update_file_check.h"
+#include "update_file_source.h"
 #include "view.h"
 
 namespace corvane {
 
 class FileUpdate {
  public:
+  // `files` gives the chosen file's bytes.
   FileUpdate(View& view, const DeviceState& device, BlockTransfer& transfer, const Link& link,
-             const Disconnector& disconnector);
+             const Disconnector& disconnector, UpdateFileSource& files);
   void UpdateFirmware();  // Button2Click
   void WriteDataMap();    // Button4Click
 
-  // What an update file's header says, whichever kind it is.
-  struct Header {
-    std::uint16_t deviceType = 0;
-    std::uint16_t version = 0;  // firmware version, or data version
-    std::uint32_t closingValue = 0;
-  };
+  using Header = UpdateFileHeader;
   struct Kind;
 
  private:
   void Run(const Kind& kind);
-  std::optional<std::vector<std::uint8_t>> Read(const Kind& kind, const std::string& path);
   bool AcceptFirmwareVersion(const Header& header, const std::string& path);
   bool AcceptDataVersion(const Header& header, const std::string& path);
 
@@ -42,6 +39,7 @@ class FileUpdate {
   BlockTransfer& transfer_;
   const Link& link_;
   const Disconnector& disconnector_;
+  UpdateFileSource& files_;
 };
 
 }  // namespace corvane

@@ -20,7 +20,8 @@ Session::Session(const SessionPorts& ports)
       receiver_(std::make_unique<Receiver>(ports.view, *report_, *transfer_)),
       scan_(
           std::make_unique<ConnectionScan>(ports.view, ports.link, ports.ports, ports.scanTimer, *sender_, *receiver_)),
-      fileUpdate_(std::make_unique<FileUpdate>(ports.view, device_, *transfer_, ports.link, *disconnector_)) {}
+      fileUpdate_(std::make_unique<FileUpdate>(ports.view, device_, *transfer_, ports.link, *disconnector_,
+                                               ports.files ? *ports.files : disk_)) {}
 
 Session::~Session() = default;
 

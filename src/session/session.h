@@ -15,6 +15,7 @@
 #include "scrambler.h"
 #include "sender.h"
 #include "timer.h"
+#include "update_file_source.h"
 #include "view.h"
 
 namespace corvane {
@@ -31,6 +32,7 @@ struct SessionPorts {
   Timer& responseTimer;  // Timer2
   SoundPlayer& sound;
   RandomSource& random;  // end-frame random bytes
+  UpdateFileSource* files = nullptr;  // where the update buttons read files; none: from disk on every press
 };
 
 class Session : public FrameSink {
@@ -60,6 +62,7 @@ class Session : public FrameSink {
 
  private:
   SessionPorts ports_;
+  DiskFileSource disk_;
   DeviceState device_;
   CompletionNotices notices_;
   std::unique_ptr<Disconnector> disconnector_;

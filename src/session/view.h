@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "identification.h"
 #include "open_failure.h"
 #include "scrambler.h"
 
@@ -86,6 +87,9 @@ class View {
   virtual void ShowOpenAttempt(const std::string& /*port*/, const OpenFailure& /*failure*/) {}
   // A diagnostic for the trace: why the logic did what it did where that is not plain to see.
   virtual void Trace(const std::string& /*text*/) {}
+  // Every identification record that passed its checks, supported or not, before it is reported;
+  // for callers that keep a record of the device (the command-line updater); the window ignores it.
+  virtual void ReportIdentification(const IdentificationRecord&) {}
 };
 
 }  // namespace corvane

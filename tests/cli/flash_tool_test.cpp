@@ -4,91 +4,16 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
-#include <fstream>
 #include <memory>
 
-#include "mt_random.h"
-#include "packer.h"
+#include "flash_tool.h"
 #include "pty_device.h"
 #include "usage_error.h"
 
 using namespace corvane;
+using namespace corvane::testing;
 using namespace std::chrono_literals;
-
-namespace {
-
-constexpr int kProcessDeadlineMs = 30000;
-
-const QStringList kModelOneReport = {
-    "Подключено устройство: Quarnel Basis", "",
-    "Версия загрузчика (bootloader):  2",   "Версия микропрограммы (firmware): 10",
-    "Верcия памяти данных (Data): 1",       "Верификация памяти программ:  OK",
-    "Верификация памяти данных:       OK",
-};
-
-struct Run {
-  int exitCode = -1;
-  bool crashed = true;
-  QStringList out;  // standard output, line by line (the last, empty piece after '\n' dropped)
-  QString err;
-};
-
-Run Flash(const QStringList& arguments) {
-  QProcess process;
-  process.start(CORVANE_FLASH_PATH, arguments);
-  Run run;
-  if (!process.waitForFinished(kProcessDeadlineMs)) {
-    process.kill();
-    process.waitForFinished();
-    return run;
-  }
-  run.crashed = process.exitStatus() != QProcess::NormalExit;
-  run.exitCode = process.exitCode();
-  run.out = QString::fromUtf8(process.readAllStandardOutput()).split('\n');
-  if (!run.out.isEmpty() && run.out.last().isEmpty()) run.out.removeLast();
-  run.err = QString::fromUtf8(process.readAllStandardError());
-  return run;
-}
-
-// A simulated controller that takes every repeated block as a resend: a host slowed down (a
-// loaded machine, the sanitizers) may resend before the answer is read, and the test files have
-// no two equal blocks in a row.
-SimConfig Controller() {
-  SimConfig config;
-  config.resendRule = ResendRule::kAlways;
-  config.randomSeed = 5;
-  return config;
-}
-
-std::vector<std::uint8_t> Image(std::size_t blocks) {
-  MersenneRandom random(static_cast<std::uint32_t>(blocks));
-  std::vector<std::uint8_t> image(blocks * 64);
-  for (auto& byte : image) byte = random.NextByte();
-  return image;
-}
-
-QString Write(const QTemporaryDir& dir, const char* name, const std::vector<std::uint8_t>& bytes) {
-  const QString path = dir.filePath(name);
-  std::ofstream(path.toStdString(), std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return path;
-}
-
-// 8 header blocks and `blocks` image blocks.
-QString Firmware(const QTemporaryDir& dir, std::uint16_t type, std::uint16_t version, std::size_t blocks = 12) {
-  MersenneRandom random(1);
-  return Write(dir, "fw.sbin", PackFirmware({type, version, 0xC0FFEE01}, Image(blocks), random));
-}
-
-QString DataMap(const QTemporaryDir& dir, std::uint16_t type, std::uint16_t version) {
-  MersenneRandom random(2);
-  return Write(dir, "map.lbin", PackDataMap({type, version, 0x00ABCDEF}, Image(6), random));
-}
-
-}  // namespace
 
 class FlashToolTest : public QObject {
   Q_OBJECT

@@ -32,6 +32,13 @@ class OptionsTest : public QObject {
     QCOMPARE(p.options.scanTimeout, 10000ms);
     QVERIFY(!p.options.yes);
 
+    QVERIFY(!p.options.gang && !p.options.json && p.options.log.empty());
+
+    p = ParseCliOptions({"--gang", "data-map", "m.lbin", "--json", "--log", "bench.log"});
+    QCOMPARE(int(p.outcome.action), int(Action::kRun));
+    QVERIFY(p.options.gang && p.options.json);
+    QCOMPARE(p.options.log, std::string("bench.log"));
+
     // Options after the command, and a file that looks like an option after "--".
     p = ParseCliOptions({"data-map", "--scan-timeout=1", "--port", "/dev/pts/9", "--", "-odd.lbin"});
     QCOMPARE(int(p.outcome.action), int(Action::kRun));

@@ -22,7 +22,7 @@ class BlockTransferTest : public QObject {
   void dataMapOfFourBlocksEndsWithDataMapEnd() {
     TransferRig rig;
     const auto image = TransferRig::Image(4);
-    rig.transfer.Begin({TransferKind::kDataMap, 0x01020304, image});
+    rig.transfer.Begin({TransferKind::kDataMap, 0x01020304, Share(image)});
     QCOMPARE(rig.view.outcomes, std::vector<Outcome>{Outcome::kTransferStarted});
     QCOMPARE(rig.link.sent.size(), std::size_t{1});
     QCOMPARE(rig.LastSent(), Block(image, 0));
@@ -46,7 +46,7 @@ class BlockTransferTest : public QObject {
   void firmwareOfEightBlocksMovesTheGauge() {
     TransferRig rig;
     const auto image = TransferRig::Image(8);
-    rig.transfer.Begin({TransferKind::kFirmware, 7, image});
+    rig.transfer.Begin({TransferKind::kFirmware, 7, Share(image)});
     for (int k = 0; k < 8; ++k) rig.Request(40);
     QCOMPARE(rig.view.gaugeHistory, (std::vector<int>{0, 12, 25, 37, 50, 62, 75, 87, 100}));
     QCOMPARE(rig.link.sent.size(), std::size_t{9});
@@ -68,7 +68,7 @@ class BlockTransferTest : public QObject {
     QFETCH(int, blocks);
     TransferRig rig;
     const auto image = TransferRig::Image(static_cast<std::size_t>(blocks));
-    rig.transfer.Begin({TransferKind::kFirmware, 1, image});
+    rig.transfer.Begin({TransferKind::kFirmware, 1, Share(image)});
     for (int k = 0; k < blocks; ++k) rig.Request(40);
     std::vector<int> expected;
     for (int k = 0; k <= blocks; ++k) expected.push_back(k * 100 / blocks);
@@ -78,7 +78,7 @@ class BlockTransferTest : public QObject {
   void requestAfterTheEndFrameSendsNothingAndKeepsTheFullInterval() {
     TransferRig rig;
     const auto image = TransferRig::Image(2);
-    rig.transfer.Begin({TransferKind::kFirmware, 7, image});
+    rig.transfer.Begin({TransferKind::kFirmware, 7, Share(image)});
     rig.Request(40);
     rig.Request(40);  // end frame
     const auto endFrame = rig.LastSent();
@@ -113,7 +113,7 @@ class BlockTransferTest : public QObject {
     QFETCH(int, rearmed);
     TransferRig rig;
     const auto image = TransferRig::Image(4);
-    rig.transfer.Begin({TransferKind::kDataMap, 1, image});
+    rig.transfer.Begin({TransferKind::kDataMap, 1, Share(image)});
     rig.log.Clear();
     rig.Request(static_cast<std::uint16_t>(interval));
     // Timer2 first takes the full interval, then the send re-arms it with the low byte.
@@ -128,7 +128,7 @@ class BlockTransferTest : public QObject {
   void timeoutUpdateRestartsTimer2AndKeepsRetryCount() {
     TransferRig rig;
     const auto image = TransferRig::Image(4);
-    rig.transfer.Begin({TransferKind::kFirmware, 1, image});
+    rig.transfer.Begin({TransferKind::kFirmware, 1, Share(image)});
     rig.sender.ResendRequest();
     rig.sender.ResendRequest();
     QCOMPARE(rig.sender.RetryCount(), 2u);
@@ -163,9 +163,9 @@ class BlockTransferTest : public QObject {
     const auto image = TransferRig::Image(1);
     // Header bytes 44 33 22 11, i.e. the little-endian value 0x11223344.
     if (firmware) {
-      rig.transfer.Begin({TransferKind::kFirmware, 0x11223344, image});
+      rig.transfer.Begin({TransferKind::kFirmware, 0x11223344, Share(image)});
     } else {
-      rig.transfer.Begin({TransferKind::kDataMap, 0x11223344, image});
+      rig.transfer.Begin({TransferKind::kDataMap, 0x11223344, Share(image)});
     }
     rig.Request(40);
     const auto& end = rig.LastSent();
@@ -192,7 +192,7 @@ class BlockTransferTest : public QObject {
     const bool success = verdict == 1;
     TransferRig rig;
     const auto image = TransferRig::Image(4);
-    rig.transfer.Begin({TransferKind::kFirmware, 1, image});
+    rig.transfer.Begin({TransferKind::kFirmware, 1, Share(image)});
     rig.RunToEndFrame();
     rig.view.outcomes.clear();
     bool flagRaisedWhileBoxOpen = false;
@@ -230,7 +230,7 @@ class BlockTransferTest : public QObject {
     const bool success = verdict == 1;
     TransferRig rig;
     const auto image = TransferRig::Image(4);
-    rig.transfer.Begin({TransferKind::kDataMap, 1, image});
+    rig.transfer.Begin({TransferKind::kDataMap, 1, Share(image)});
     rig.RunToEndFrame();
 
     const Frame result = TransferRig::Verdict(kDataMapResult, static_cast<std::uint8_t>(verdict));
@@ -254,7 +254,7 @@ class BlockTransferTest : public QObject {
   void firmwareVerdictDuringADataMapTransferUsesTheFirmwareTexts() {
     TransferRig rig;
     const auto image = TransferRig::Image(4);
-    rig.transfer.Begin({TransferKind::kDataMap, 1, image});
+    rig.transfer.Begin({TransferKind::kDataMap, 1, Share(image)});
     rig.RunToEndFrame();
     rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(kFirmwareResult, 1).data());
     QCOMPARE(rig.view.boxes.at(0).text, std::string("Firmware update completed successfully!"));
@@ -268,7 +268,7 @@ class BlockTransferTest : public QObject {
     for (int blocksSent : {-1, 2, 13}) {
       TransferRig rig;
       const auto image = TransferRig::Image(12);
-      if (blocksSent >= 0) rig.transfer.Begin({TransferKind::kFirmware, 1, image});
+      if (blocksSent >= 0) rig.transfer.Begin({TransferKind::kFirmware, 1, Share(image)});
       for (int i = 1; i < blocksSent; ++i) rig.Request(40);
       if (blocksSent == 13) rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(kFirmwareResult, 1).data());
       rig.view.boxes.clear();
@@ -301,12 +301,12 @@ class BlockTransferTest : public QObject {
   void newTransferRestartsFromBlockZero() {
     TransferRig rig;
     const auto first = TransferRig::Image(8);
-    rig.transfer.Begin({TransferKind::kFirmware, 1, first});
+    rig.transfer.Begin({TransferKind::kFirmware, 1, Share(first)});
     rig.Request(40);
     rig.Request(40);
     auto second = TransferRig::Image(4);
     second[0] = 0xEE;
-    rig.transfer.Begin({TransferKind::kDataMap, 2, second});
+    rig.transfer.Begin({TransferKind::kDataMap, 2, Share(second)});
     QCOMPARE(rig.LastSent(), Block(second, 0));
     QCOMPARE(rig.transfer.BlockCount(), 4u);
     QCOMPARE(rig.transfer.NextBlock(), 1u);

@@ -54,10 +54,13 @@ Bytes FirstBlock(const Bytes& file) { return {file.begin(), file.begin() + 64}; 
 
 struct FileRig : TransferRig {
   DeviceState device;
-  FileUpdate update{view, device, transfer, link, disconnector};
+  DiskFileSource disk;
+  UpdateFileSource& files;
+  FileUpdate update{view, device, transfer, link, disconnector, files};
   QTemporaryDir dir;
 
-  FileRig() {
+  // `shared`: the file source of several sessions; none: from disk on every press.
+  explicit FileRig(UpdateFileSource* shared = nullptr) : files(shared ? *shared : disk) {
     device.ConnectedDeviceType = kType;
     device.ConnectedFirmwareVersion = 5;
     device.ConnectedDataVersion = 3;
@@ -128,6 +131,25 @@ class FileUpdateTest : public QObject {
     QCOMPARE(rig.link.sent, std::vector<Bytes>{FirstBlock(file)});
     QCOMPARE(rig.timer2.Interval(), 40u);
     QCOMPARE(rig.view.outcomes, std::vector<Outcome>{Outcome::kTransferStarted});
+  }
+
+  // Sessions that share a source read the file once: the next device gets the same bytes, one
+  // copy of them, even with the file gone from the disk; each device still has its own checks.
+  void sessionsSharingASourceReadTheFileOnce() {
+    SharedFileSource shared;
+    FileRig first(&shared), second(&shared), other(&shared);
+    other.device.ConnectedDeviceType = kType + 1;
+    const Bytes file = ::Firmware(kType, 6, 0x11223344);
+    const std::string path = first.Write("fw.sbin", file);
+    first.Firmware(path);
+    QVERIFY(std::filesystem::remove(path));
+    second.Firmware(path);
+    other.Firmware(path);
+    QCOMPARE(first.link.sent, std::vector<Bytes>{FirstBlock(file)});
+    QCOMPARE(second.link.sent, std::vector<Bytes>{FirstBlock(file)});
+    QCOMPARE(second.transfer.BlockCount(), 16u);
+    ExpectRefusedWithBox(other, " The firmware is not designed for this device! ", "Error");
+    QCOMPARE(shared.Cached(path)->bytes.use_count(), 3L);  // the source's and the two transfers'
   }
 
   void cancelledDialogDoesNothing() {

@@ -2,6 +2,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "block_transfer.h"
@@ -13,6 +14,11 @@
 #include "sender.h"
 
 namespace corvane::testing {
+
+// An image's bytes as a transfer holds them.
+inline std::shared_ptr<const std::vector<std::uint8_t>> Share(const std::vector<std::uint8_t>& image) {
+  return std::make_shared<const std::vector<std::uint8_t>>(image);
+}
 
 struct TransferRig : FakeWindow {
   FakeSound sound{log};
