@@ -121,6 +121,9 @@ class TransferDriver : public QObject, public FrameSink, private qt::SessionPoli
       case Outcome::kUpdateFailed:
         Finish("the device reported a failed update");
         break;
+      case Outcome::kRecordRejected:
+        Finish("the identification record failed its check");
+        break;
       case Outcome::kDeviceUnsupported:
       case Outcome::kFileRefused:
       case Outcome::kLinkDropped:

@@ -12,13 +12,15 @@ constexpr const char* kUsage =
     "  corvane-flash [--port PATH]... [--scan-timeout SEC] [--idle-timeout SEC] data-map FILE.lbin\n"
     "  corvane-flash --gang [--port PATH]... [--scan-timeout SEC] [--idle-timeout SEC] [--yes]\n"
     "                identify | firmware FILE.sbin | data-map FILE.lbin\n"
+    "  corvane-flash [--port PATH]... ports\n"
     "  corvane-flash --help | --version\n"
-    "  Any of these runs also takes [--json] [--log FILE].\n"
+    "  The runs also take [--json] [--log FILE]; any command takes [--trace].\n"
     "\n"
     "Finds the controller on the serial ports, prints its identification report, and for\n"
     "firmware and data-map sends it the file and prints its verdict. With --gang, every port\n"
     "given (or every system port on which a controller answers within the scan timeout) gets its\n"
-    "own run, all at once, and a summary at the end.\n"
+    "own run, all at once, and a summary at the end. ports lists the serial ports in scan order\n"
+    "(or the ports given) with their state, without opening them.\n"
     "\n"
     "Options (before or after the command; '--' ends them):\n"
     "  --port PATH         scan exactly this port; repeat for more, tried in the order given\n"
@@ -32,12 +34,15 @@ constexpr const char* kUsage =
     "  --gang              update the controllers on all ports at once, one run per port\n"
     "  --json              events as JSON Lines on standard output; the texts go to standard error\n"
     "  --log FILE          append one JSON line per device and run to FILE\n"
+    "  --trace             trace ports opened, frames as hex, resends, timers and scan steps\n"
+    "                      on standard error\n"
     "  -h, --help          show this text\n"
     "  -V, --version       show the version\n"
     "\n"
     "Exit status:\n"
     "  0   success (identify: a supported device was reported)\n"
-    "  1   the device reported a failed update\n"
+    "  1   the device reported a failed update, or its identification record failed\n"
+    "      its check\n"
     "  2   the file was refused, or a question was answered No\n"
     "  3   the link was dropped (the device stopped answering, or sent nothing for\n"
     "      --idle-timeout seconds)\n"
@@ -62,12 +67,14 @@ command_line::Parsed<CliOptions> ParseCliOptions(const std::vector<std::string>&
   app.add_flag("--gang", options.gang);
   app.add_flag("--json", options.json);
   command_line::AddPath(app, "--log", options.log);
+  app.add_flag("--trace", options.trace);
 
   app.fallthrough();  // the commands pass the options above on, so they may follow the command
   app.require_subcommand(0, 1);
   const CLI::App* identify = app.add_subcommand("identify");
   CLI::App* firmware = app.add_subcommand("firmware");
   CLI::App* dataMap = app.add_subcommand("data-map");
+  const CLI::App* ports = app.add_subcommand("ports");
   command_line::AddPath(*firmware, "FILE", options.file)->required();
   command_line::AddPath(*dataMap, "FILE", options.file)->required();
   app.callback([&] {
@@ -75,8 +82,12 @@ command_line::Parsed<CliOptions> ParseCliOptions(const std::vector<std::string>&
       options.command = Command::kFirmware;
     } else if (dataMap->parsed()) {
       options.command = Command::kDataMap;
+    } else if (ports->parsed()) {
+      options.command = Command::kPorts;
+      if (options.gang || options.json || !options.log.empty())
+        throw CLI::ValidationError("--gang, --json and --log do not apply to ports");
     } else if (!identify->parsed()) {
-      throw CLI::ValidationError("missing command (identify, firmware or data-map)");
+      throw CLI::ValidationError("missing command (identify, firmware, data-map or ports)");
     }
     if (options.yes && options.command != Command::kFirmware)
       throw CLI::ValidationError("--yes applies to firmware only");

@@ -8,7 +8,7 @@
 
 namespace corvane::cli {
 
-enum class Command { kIdentify, kFirmware, kDataMap };
+enum class Command { kIdentify, kFirmware, kDataMap, kPorts };
 
 struct CliOptions {
   Command command = Command::kIdentify;
@@ -22,6 +22,7 @@ struct CliOptions {
   bool gang = false;  // one session per port, all at once
   bool json = false;  // JSON Lines events on standard output, the human texts on standard error
   std::string log;    // --log FILE: a record appended per device and run; empty: none
+  bool trace = false; // the link's trace (ports, frames, resends, timers, scan steps) on standard error
 };
 
 // The longest scan or idle timeout accepted, in seconds.

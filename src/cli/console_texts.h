@@ -12,6 +12,12 @@ inline constexpr const char* kNotOffered = ": not offered for the connected devi
 // After the scan timeout in seconds.
 inline constexpr const char* kNoDeviceFound = "No device answered within the scan timeout of ";
 
+// After the report, on standard error: where the device is. Then the port.
+inline constexpr const char* kConnectedOn = "Connected on ";
+// While scanning, a device whose identification record failed its check; around the port.
+inline constexpr const char* kRecordRejected = "A device answered on ";
+inline constexpr const char* kRecordRejectedEnd = ", but its identification record failed its check.";
+
 // After the idle timeout in seconds.
 inline constexpr const char* kIdle = "Nothing came from the device for ";
 inline constexpr const char* kIdleEnd = "; the port is closed.";

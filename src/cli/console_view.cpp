@@ -103,7 +103,19 @@ void ConsoleView::ReportOutcome(Outcome outcome) {
       break;
     case Outcome::kDeviceUnsupported:
     case Outcome::kTransferStarted:
+    case Outcome::kRecordRejected:
       break;
+  }
+}
+
+void ConsoleView::ShowOpenAttempt(const std::string& port, const OpenFailure& failure) {
+  if (!failure.Failed()) lastOpened_ = port;
+  const auto known =
+      std::find_if(attempts_.begin(), attempts_.end(), [&port](const PortAttempt& a) { return a.port == port; });
+  if (known != attempts_.end()) {
+    known->failure = failure;
+  } else {
+    attempts_.push_back(PortAttempt{port, failure, {}});
   }
 }
 

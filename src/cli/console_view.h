@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "port_advice.h"
 #include "progress_printer.h"
 #include "view.h"
 
@@ -33,8 +34,15 @@ class ConsoleView : public View {
   void Message(const std::string& text);
   // Is also handed each message of the updater itself (for the run's record).
   void SetMessageHook(std::function<void(const std::string&)> hook) { messageHook_ = std::move(hook); }
+  // A line on standard error that adds to a message (not a message of its own: no hook).
+  void Detail(const std::string& line) { ToErr(line); }
   // The error box for an exception that escaped a handler, on standard error.
   void ShowError(const std::string& message);
+  // The scan's last open attempt on each port, in the order the ports were first tried (no
+  // access group: finding it is the caller's business).
+  const std::vector<PortAttempt>& OpenAttempts() const { return attempts_; }
+  // The port the scan opened last; empty before any opened.
+  const std::string& LastOpenedPort() const { return lastOpened_; }
 
   void ClearMemo() override;
   void AppendMemoLine(const std::string& line) override;
@@ -50,6 +58,7 @@ class ConsoleView : public View {
   BoxAnswer ShowBox(const std::string& text, const std::string& caption, BoxButtons buttons) override;
   std::optional<std::string> ChooseFile(const FileFilter& filter) override;
   void ReportOutcome(Outcome outcome) override;
+  void ShowOpenAttempt(const std::string& port, const OpenFailure& failure) override;
 
  private:
   struct ControlState {
@@ -69,6 +78,8 @@ class ConsoleView : public View {
   std::string lastStatus_;
   bool scanAnnounced_ = false;
   bool reportPrinted_ = false;
+  std::vector<PortAttempt> attempts_;
+  std::string lastOpened_;
   // By Control, as the window starts: CONNECT enabled, the update buttons disabled, "write data
   // map" hidden.
   std::array<ControlState, 3> controls_{{{true, true}, {false, true}, {false, false}}};

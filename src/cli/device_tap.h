@@ -91,6 +91,10 @@ class DeviceTap final : public View {
   std::optional<std::string> ChooseFile(const FileFilter& filter) override { return view_.ChooseFile(filter); }
   void ReportOutcome(Outcome outcome) override;
   void ReportIdentification(const IdentificationRecord& record) override;
+  void ShowOpenAttempt(const std::string& port, const OpenFailure& failure) override {
+    view_.ShowOpenAttempt(port, failure);
+  }
+  void Trace(const std::string& text) override { view_.Trace(text); }
 
  private:
   View& view_;

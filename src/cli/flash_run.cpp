@@ -4,7 +4,10 @@
 #include <cstdio>
 
 #include "console_texts.h"
+#include "hotplug_port_lister.h"
 #include "port_list.h"
+#include "port_path.h"
+#include "scan_diagnosis.h"
 #include "texts.h"
 
 namespace corvane::cli {
@@ -13,8 +16,10 @@ namespace {
 
 std::unique_ptr<PortLister> PortsOf(const CliOptions& options) {
   if (options.ports.empty())
-    return std::make_unique<SystemPortLister>(nullptr);  // quiet: standard output is the report's
-  return std::make_unique<ChosenPortLister>(options.ports);
+    return std::make_unique<HotplugPortLister>(nullptr);  // quiet: standard output is the report's
+  std::vector<std::string> ports;
+  for (const std::string& port : options.ports) ports.push_back(ResolvePortArgument(port));  // by-id links too
+  return std::make_unique<ChosenPortLister>(std::move(ports));
 }
 
 }  // namespace
@@ -63,7 +68,14 @@ void FlashRun::OnOutcome(Outcome outcome) {
       if (phase_ == Phase::kScanning) OnDeviceReported();
       break;
     case Outcome::kDeviceUnsupported:
+      view_.Detail(texts::kConnectedOn + PortShown(view_.LastOpenedPort()));
       Finish(ExitStatus::kUnsupported);
+      break;
+    case Outcome::kRecordRejected:
+      // A device is there: waiting out the scan timeout would only end in "no device".
+      if (phase_ != Phase::kScanning) break;
+      view_.Message(texts::kRecordRejected + PortShown(view_.LastOpenedPort()) + texts::kRecordRejectedEnd);
+      Finish(ExitStatus::kUpdateFailed);
       break;
     case Outcome::kFileRefused:
       if (phase_ == Phase::kPressing) Finish(ExitStatus::kFileRefused);
@@ -91,6 +103,7 @@ void FlashRun::OnFrame(const std::uint8_t* frame, std::size_t length) {
 
 void FlashRun::OnDeviceReported() {
   scanDeadline_.stop();
+  view_.Detail(texts::kConnectedOn + PortShown(view_.LastOpenedPort()));
   idleDeadline_.start(options_.idleTimeout);
   if (options_.command == Command::kIdentify) {
     Finish(ExitStatus::kSuccess);
@@ -121,6 +134,7 @@ void FlashRun::ScanTimedOut() {
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%g s.", static_cast<double>(options_.scanTimeout.count()) / 1000.0);
   view_.Message(std::string(texts::kNoDeviceFound) + seconds);
+  for (const std::string& line : WhyNoDevice(view_.OpenAttempts(), options_.ports.empty())) view_.Detail(line);
   Finish(ExitStatus::kNoDevice);
 }
 

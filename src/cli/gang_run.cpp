@@ -7,7 +7,9 @@
 #include "console_texts.h"
 #include "console_view.h"
 #include "file_facts.h"
-#include "port_list.h"
+#include "hotplug_port_lister.h"
+#include "port_path.h"
+#include "scan_diagnosis.h"
 #include "update_file_check.h"
 
 namespace corvane::cli {
@@ -59,8 +61,10 @@ bool GangRun::CheckFile() {
 }
 
 std::vector<std::string> GangRun::Ports() const {
-  if (!systemPorts_) return setup_.options.ports;
-  return SystemPortLister(nullptr).ListSerialPorts();
+  if (systemPorts_) return HotplugPortLister(nullptr).ListSerialPorts();
+  std::vector<std::string> ports;
+  for (const std::string& port : setup_.options.ports) ports.push_back(ResolvePortArgument(port));  // by-id links too
+  return ports;
 }
 
 void GangRun::StartPorts() {
@@ -129,6 +133,10 @@ void GangRun::EndScanPhase() {
   if (!any) {
     const std::string message = std::string(texts::kNoDeviceFound) + SecondsText(setup_.options.scanTimeout) + ".";
     Say(message);
+    std::vector<PortAttempt> attempts;
+    for (const Entry& entry : entries_)
+      attempts.insert(attempts.end(), entry.run->OpenAttempts().begin(), entry.run->OpenAttempts().end());
+    for (const std::string& line : WhyNoDevice(attempts, systemPorts_)) Say(line);
     if (setup_.recorder.events) setup_.recorder.events->Error("", ExitStatus::kNoDevice, message);
     ownStatus_ = Graver(ownStatus_, ExitStatus::kNoDevice);
     return Complete();

@@ -14,6 +14,7 @@ const char* CommandName(Command command) {
     case Command::kIdentify: return "identify";
     case Command::kFirmware: return "firmware";
     case Command::kDataMap: return "data-map";
+    case Command::kPorts: return "ports";  // lists ports; never recorded
   }
   return "";
 }

@@ -15,9 +15,11 @@
 #include "input_file.h"
 #include "json_events.h"
 #include "port_identity.h"
+#include "ports_command.h"
 #include "run_log.h"
 #include "single_run.h"
 #include "terminal.h"
+#include "trace.h"
 
 namespace {
 
@@ -61,6 +63,11 @@ int main(int argc, char** argv) {
 #endif
   QCoreApplication application(argc, argv);
   CliOptions options = parsed.options;
+  if (options.trace) corvane::EnableTrace();  // standard error; standard output stays the report's
+  if (options.command == Command::kPorts) {
+    ListPorts(options.ports, std::cout);
+    return Code(ExitStatus::kSuccess);
+  }
   // Messages that name the file name it in full, as the window's file dialog does.
   if (!options.file.empty()) options.file = corvane::AbsoluteUtf8(options.file);
   // No device is touched when its record could not be kept.

@@ -4,7 +4,9 @@
 #include <iostream>
 
 #include "console_texts.h"
+#include "port_path.h"
 #include "run_result.h"
+#include "scan_diagnosis.h"
 #include "texts.h"
 
 namespace corvane::cli {
@@ -69,7 +71,10 @@ void PortRun::Press() {
 
 void PortRun::EndScan(bool announce) {
   if (!Scanning()) return;
-  if (announce) console_.Message(std::string(texts::kNoDeviceFound) + SecondsText(options_.scanTimeout) + ".");
+  if (announce) {
+    console_.Message(std::string(texts::kNoDeviceFound) + SecondsText(options_.scanTimeout) + ".");
+    for (const std::string& line : WhyNotOpened(console_.OpenAttempts())) console_.Detail(line);
+  }
   Finish(ExitStatus::kNoDevice);
 }
 
@@ -111,6 +116,12 @@ void PortRun::OnOutcome(Outcome outcome) {
     case Outcome::kDeviceUnsupported:
       ReleaseHeldLines();
       Finish(ExitStatus::kUnsupported);
+      break;
+    case Outcome::kRecordRejected:
+      if (phase_ != Phase::kScanning) break;
+      ReleaseHeldLines();  // a device is there: its lines are worth seeing
+      console_.Message(texts::kRecordRejected + PortPath(port_) + texts::kRecordRejectedEnd);
+      Finish(ExitStatus::kUpdateFailed);
       break;
     case Outcome::kFileRefused:
       if (phase_ == Phase::kPressing) Finish(ExitStatus::kFileRefused);

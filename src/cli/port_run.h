@@ -66,6 +66,8 @@ class PortRun : public QObject, private qt::SessionPolicy, private FrameSink {
   bool Done() const { return done_; }
   ExitStatus Status() const { return status_; }
   const DeviceFacts& Facts() const { return tap_.Facts(); }
+  // The scan's last open attempt on the port, if it got that far.
+  const std::vector<PortAttempt>& OpenAttempts() const { return console_.OpenAttempts(); }
   GangRow Row() const;
 
  private:

@@ -32,7 +32,11 @@ void Receiver::DispatchFrame(const std::uint8_t* frame) {
 
 bool Receiver::HandleIdentifyReply(const std::uint8_t* frame) {
   const std::optional<IdentificationRecord> record = DecodeIdentifyReply(frame);
-  if (!record) return false;
+  if (!record) {
+    // The window changes nothing; a caller that scans for a device learns that one answered.
+    view_.ReportOutcome(Outcome::kRecordRejected);
+    return false;
+  }
   deviceMarked_ = report_.ReportDevice(*record) ? 1 : 0;
   // Set only now, so after an unsupported type's box has been closed.
   view_.SetBackground(deviceMarked_ != 0 ? Colour::kRed : Colour::kLightGreen);

@@ -53,6 +53,7 @@ enum class Outcome {
   kTransferStarted,    // block 0 of a new transfer went out
   kUpdateSucceeded,    // a result frame said 1
   kUpdateFailed,       // a result frame said anything else
+  kRecordRejected,     // an identification reply came whose record failed its CRC
 };
 
 class View {

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <memory>
 
+#include "../serial/holder_child.h"
 #include "flash_tool.h"
 #include "pty_device.h"
 #include "usage_error.h"
@@ -36,14 +37,62 @@ class FlashToolTest : public QObject {
     dir_.reset();
   }
 
+  // Named by a stable link (as /dev/serial/by-id has them), the port is scanned as its device.
   void identifyPrintsTheReportOnly() {
     const QString port = StartDevice(Controller());
-    const Run run = Flash({"--port", port, "identify"});
+    const QString link = dir_->filePath("usb-Corvane_Quarnel-if00-port0");
+    QVERIFY(QFile::link(port, link));
+    const Run run = Flash({"--port", link, "identify"});
     QVERIFY(!run.crashed);
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, kModelOneReport);
     QVERIFY(run.err.contains("The device is connected!"));
+    QVERIFY2(run.err.contains("Connected on " + port + "\n"), qPrintable(run.err));
     QVERIFY(!device_->Observe().identifyRequests.empty());
+  }
+
+  // A device that answers with a record failing its check is named, and the scan does not wait
+  // out its timeout.
+  void rejectedRecordExitsOnePromptly() {
+    SimConfig config = Controller();
+    config.faults.badRecordCrc = true;
+    const QString port = StartDevice(config);
+    QElapsedTimer clock;
+    clock.start();
+    const Run run = Flash({"--scan-timeout", "20", "--port", port, "identify"});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(clock.elapsed() < 10000);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.contains("A device answered on " + port + ", but its identification record failed its check."),
+             qPrintable(run.err));
+  }
+
+  // Ports named on the command line, each with its state; one that does not exist says so.
+  void portsListsThePortsGiven() {
+    const QString port = StartDevice(Controller());
+    const QString missing = dir_->filePath("no-such-port");
+    const Run run = Flash({"--port", port, "--port", missing, "ports"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out.size(), 3);  // the header and a line per port
+    QVERIFY2(run.out[1].startsWith(port + " ") && run.out[1].contains(" free "), qPrintable(run.out[1]));
+    QVERIFY2(run.out[2].startsWith(missing + " ") && run.out[2].contains(" not found "), qPrintable(run.out[2]));
+    const Run system = Flash({"ports"});  // whatever this machine has, or a line saying there is none
+    QCOMPARE(system.exitCode, 0);
+    QVERIFY(!system.out.isEmpty());
+  }
+
+  // A port another process has open: the scan ends at its timeout and says who holds it.
+  void busyPortNamesItsHolder() {
+    const QString port = StartDevice(Controller());
+    const HolderChild holder(port.toStdString(), HolderChild::Hold::kOpen, "corvane-holder");
+    QVERIFY(holder.ok());
+    const Run run = Flash({"--scan-timeout", "0.4", "--port", port, "identify"});
+    QCOMPARE(run.exitCode, 4);
+    QVERIFY2(run.err.contains("Serial ports found, but none could be opened:"), qPrintable(run.err));
+    const QString held = QString("corvane-holder (pid %1)").arg(holder.pid());
+    QVERIFY2(run.err.contains(port + ": busy: held by " + held), qPrintable(run.err));
+    QVERIFY2(run.err.contains("Close " + held + ", or end it, and try again."), qPrintable(run.err));
+    QVERIFY(device_->Observe().identifyRequests.empty());
   }
 
   // Piped output: the report, a line at every 10 % step, the verdict; the device got every block.
@@ -208,18 +257,26 @@ class FlashToolTest : public QObject {
   }
 
   // Six expiries drop the link; an interval whose low byte is 0 (256) is waited for in whole.
+  // With --trace each resend is on standard error with its count; without it no trace line is.
   void deviceSilentMidTransferExitsThree_data() {
     QTest::addColumn<int>("interval");
-    QTest::newRow("30 ms") << 30;
-    QTest::newRow("256 ms") << 256;
+    QTest::addColumn<bool>("trace");
+    QTest::newRow("30 ms, traced") << 30 << true;
+    QTest::newRow("256 ms") << 256 << false;
   }
   void deviceSilentMidTransferExitsThree() {
     QFETCH(int, interval);
+    QFETCH(bool, trace);
     SimConfig config = Controller();
     config.blockIntervalMs = static_cast<std::uint16_t>(interval);
     config.faults.silentAfterBlocks = 5;
     const QString port = StartDevice(config);
-    const Run run = Flash({"--port", port, "firmware", Firmware(*dir_, 1, 11)});
+    const QStringList traced = trace ? QStringList{"--trace"} : QStringList{};
+    const Run run = Flash(traced + QStringList{"--port", port, "firmware", Firmware(*dir_, 1, 11)});
+    QCOMPARE(run.err.contains("corvane.frames: Timer2 expired: request resent, retry 1\n"), trace);
+    QCOMPARE(run.err.contains("retry 5\n"), trace);
+    QCOMPARE(run.err.contains("corvane."), trace);
+    QVERIFY(!run.out.join('\n').contains("corvane."));
     QVERIFY(!run.crashed);
     QCOMPARE(run.exitCode, 3);
     QVERIFY2(run.err.contains("Произведено 5 попыток коммуникации, связь прервана!"), qPrintable(run.err));
@@ -260,6 +317,12 @@ class FlashToolTest : public QObject {
     QVERIFY(clock.elapsed() >= 400);
     QVERIFY(run.out.isEmpty());
     QVERIFY(run.err.contains("Не удалось открыть порт"));
+    // Why: the silent port opened, the other one is not there; the ports that exist are named.
+    QVERIFY2(run.err.contains("No device answered within the scan timeout of 0.4 s.\nPorts opened, but no device "
+                              "answered on: " + port + "\nPorts that could not be opened:\n  " +
+                              dir_->filePath("no-such-port") + ": not found\n"),
+             qPrintable(run.err));
+    QVERIFY(run.err.contains("Serial ports present: ") || run.err.contains("No serial ports are present."));
     // Both ports were tried.
     QVERIFY(!device_->Observe().identifyRequests.empty());
   }

@@ -32,7 +32,13 @@ class OptionsTest : public QObject {
     QCOMPARE(p.options.scanTimeout, 10000ms);
     QVERIFY(!p.options.yes);
 
-    QVERIFY(!p.options.gang && !p.options.json && p.options.log.empty());
+    QVERIFY(!p.options.gang && !p.options.json && p.options.log.empty() && !p.options.trace);
+
+    p = ParseCliOptions({"ports", "--trace", "--port", "/dev/serial/by-id/usb-x"});
+    QCOMPARE(int(p.outcome.action), int(Action::kRun));
+    QCOMPARE(int(p.options.command), int(Command::kPorts));
+    QVERIFY(p.options.trace);
+    QCOMPARE(p.options.ports, std::vector<std::string>{"/dev/serial/by-id/usb-x"});
 
     p = ParseCliOptions({"--gang", "data-map", "m.lbin", "--json", "--log", "bench.log"});
     QCOMPARE(int(p.outcome.action), int(Action::kRun));
@@ -88,6 +94,8 @@ class OptionsTest : public QObject {
     QTest::newRow("timeout in words") << std::vector<std::string>{"--scan-timeout=ten", "identify"} << "'ten'";
     QTest::newRow("yes for a data map") << std::vector<std::string>{"--yes", "data-map", "m.lbin"}
                                         << "--yes applies to firmware only";
+    QTest::newRow("ports as a gang") << std::vector<std::string>{"--gang", "ports"}
+                                     << "--gang, --json and --log do not apply to ports";
   }
   void usageErrors() {
     QFETCH(std::vector<std::string>, args);
