@@ -15,7 +15,8 @@ class Receiver {
   // `frame` passed CheckFrame and holds 64 readable bytes (shorter chunks padded by the caller).
   void DispatchFrame(const std::uint8_t* frame);
   // Unscrambles and checks the record; on success reports the device and colours the window by
-  // its mark bit. A record that fails its CRC changes nothing.
+  // its mark bit. A record that fails its CRC changes nothing of the window; it is reported as
+  // Outcome::kRecordRejected.
   bool HandleIdentifyReply(const std::uint8_t* frame);
 
   bool DeviceMarked() const { return deviceMarked_ != 0; }
