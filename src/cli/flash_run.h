@@ -10,6 +10,7 @@
 #include "cli_options.h"
 #include "console_view.h"
 #include "exit_status.h"
+#include "run_phase.h"
 #include "link.h"
 #include "serial_link.h"
 #include "session_host.h"
@@ -36,11 +37,7 @@ class FlashRun : public QObject, private qt::SessionPolicy, private FrameSink {
   ExitStatus Run();
 
  private:
-  enum class Phase {
-    kScanning,      // until a device is reported
-    kPressing,      // an update button is being pressed
-    kTransferring,  // until the verdict or a dropped link
-  };
+  using Phase = RunPhase;
 
   void ShowError(const std::string& message) override;
   void OnOutcome(Outcome outcome) override;

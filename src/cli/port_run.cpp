@@ -123,20 +123,8 @@ void PortRun::OnOutcome(Outcome outcome) {
       console_.Message(texts::kRecordRejected + PortPath(port_) + texts::kRecordRejectedEnd);
       Finish(ExitStatus::kUpdateFailed);
       break;
-    case Outcome::kFileRefused:
-      if (phase_ == Phase::kPressing) Finish(ExitStatus::kFileRefused);
-      break;
-    case Outcome::kTransferStarted:
-      if (phase_ == Phase::kPressing) phase_ = Phase::kTransferring;
-      break;
-    case Outcome::kUpdateSucceeded:
-      if (phase_ == Phase::kTransferring) Finish(ExitStatus::kSuccess);
-      break;
-    case Outcome::kUpdateFailed:
-      if (phase_ == Phase::kTransferring) Finish(ExitStatus::kUpdateFailed);
-      break;
-    case Outcome::kLinkDropped:
-      Finish(phase_ == Phase::kScanning ? ExitStatus::kNoDevice : ExitStatus::kLinkDropped);
+    default:
+      if (const auto status = UpdateStatus(phase_, outcome)) Finish(*status);
       break;
   }
 }

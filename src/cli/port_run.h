@@ -13,6 +13,7 @@
 #include "console_view.h"
 #include "device_tap.h"
 #include "exit_status.h"
+#include "run_phase.h"
 #include "gang_printer.h"
 #include "line_stream.h"
 #include "port_list.h"
@@ -71,7 +72,7 @@ class PortRun : public QObject, private qt::SessionPolicy, private FrameSink {
   GangRow Row() const;
 
  private:
-  enum class Phase { kScanning, kReady, kPressing, kTransferring };
+  using Phase = RunPhase;
 
   void ShowError(const std::string& message) override;
   void OnOutcome(Outcome outcome) override;
