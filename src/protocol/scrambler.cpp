@@ -18,9 +18,10 @@ void RotateBufferLeft(std::uint8_t* buffer, std::uint16_t length, int n) {
   if (n <= 0 || length == 0) return;
   const int shift = n % (length * 8);
   if (shift == 0) return;
-  const int byteShift = shift / 8;
+  const std::size_t byteShift = static_cast<std::size_t>(shift / 8);
   const int bitShift = shift % 8;
-  // Whole-byte move into a copy, then the remaining bits; both wrap around the end.
+  // Whole-byte move into a copy (two straight runs, no division per byte), then the remaining
+  // bits; both wrap around the end.
   std::uint8_t small[256];
   std::vector<std::uint8_t> large;
   std::uint8_t* copy = small;
@@ -28,15 +29,15 @@ void RotateBufferLeft(std::uint8_t* buffer, std::uint16_t length, int n) {
     large.resize(length);
     copy = large.data();
   }
-  for (int i = 0; i < length; ++i) copy[i] = buffer[(i + byteShift) % length];
-  for (int i = 0; i < length; ++i) {
-    if (bitShift == 0) {
-      buffer[i] = copy[i];
-    } else {
-      const std::uint8_t next = copy[(i + 1) % length];
-      buffer[i] = static_cast<std::uint8_t>((copy[i] << bitShift) | (next >> (8 - bitShift)));
-    }
+  std::memcpy(copy, buffer + byteShift, length - byteShift);
+  std::memcpy(copy + (length - byteShift), buffer, byteShift);
+  if (bitShift == 0) {
+    std::memcpy(buffer, copy, length);
+    return;
   }
+  for (std::size_t i = 0; i + 1 < length; ++i)
+    buffer[i] = static_cast<std::uint8_t>((copy[i] << bitShift) | (copy[i + 1] >> (8 - bitShift)));
+  buffer[length - 1] = static_cast<std::uint8_t>((copy[length - 1] << bitShift) | (copy[0] >> (8 - bitShift)));
 }
 
 Keystream DeriveKeystream(const std::uint8_t* seed) {
