@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "gauge.h"
+#include "expected_texts.h"
 #include "window_rig.h"
 
 using namespace corvane;
@@ -17,16 +18,6 @@ using namespace corvane::e2e;
 
 namespace {
 
-const QString kConnected = "The device is connected!";
-const QString kDropped = "Произведено 5 попыток коммуникации, связь прервана!";
-const QString kModelOneReport =
-    "Подключено устройство: Quarnel Basis\n"
-    "\n"
-    "Версия загрузчика (bootloader):  5\n"
-    "Версия микропрограммы (firmware): 42\n"
-    "Верcия памяти данных (Data): 3\n"  // Latin "c" in the first word
-    "Верификация памяти программ:  OK\n"
-    "Верификация памяти данных:       Пусто либо повреждение";
 const QColor kLightGreen(169, 234, 159);
 
 std::size_t IdentifyRequests(const PtyController& device) { return device.Observe().identifyRequests.size(); }

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <vector>
 
+#include "expected_texts.h"
 #include "window_rig.h"
 
 using namespace corvane;
@@ -22,17 +23,6 @@ using testing::ResidentBytes;
 
 namespace {
 
-const QString kConnected = "The device is connected!";
-const QString kDropped = "Произведено 5 попыток коммуникации, связь прервана!";
-const QString kOpenFailed = "Не удалось открыть порт";
-const QString kModelOneReport =
-    "Подключено устройство: Quarnel Basis\n"
-    "\n"
-    "Версия загрузчика (bootloader):  5\n"
-    "Версия микропрограммы (firmware): 42\n"
-    "Верcия памяти данных (Data): 3\n"  // Latin "c" in the first word
-    "Верификация памяти программ:  OK\n"
-    "Верификация памяти данных:       Пусто либо повреждение";
 
 constexpr int kCycles = 1000;
 constexpr int kSampleEvery = 100;
