@@ -285,6 +285,21 @@ class FlashToolTest : public QObject {
     QVERIFY(!run.out.last().startsWith("100 %"));
   }
 
+  // An adapter pulled mid-transfer ends the run at its hang-up with the cause, not after the
+  // retries (which at a 2 s interval would take 12 s).
+  void vanishedPortEndsTheRunAtOnce() {
+    SimConfig config = Controller();
+    config.blockIntervalMs = 2000;
+    config.faults.vanishAfterBlocks = 5;
+    const QString port = StartDevice(config);
+    const Run run = Flash({"--port", port, "firmware", Firmware(*dir_, 1, 11)});
+    QVERIFY(!run.crashed);
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY2(run.err.contains("The port " + port + " went away (hang-up): was the adapter unplugged?"), qPrintable(run.err));
+    QVERIFY(!run.err.contains("Произведено 5 попыток коммуникации, связь прервана!"));
+    QVERIFY(!run.err.contains("QIODevice"));
+  }
+
   // A stuck transfer (interval 0: the response timer never fires) ended by SIGTERM: the run
   // ends in order, says the file did not get through, and exits 130.
   void terminationSignalEndsAStuckTransfer() {
