@@ -4,11 +4,15 @@
 #include "trace.h"
 
 #include <QIODevice>
+#include <cstring>
 
 namespace corvane {
 
 ChunkReader::ChunkReader(QIODevice& device, const PortChannel& channel, std::function<void()> dispatched)
-    : device_(device), channel_(channel), dispatched_(std::move(dispatched)) {
+    : device_(device),
+      channel_(channel),
+      dispatched_(std::move(dispatched)),
+      joiner_(clock_, FrameTrace().isDebugEnabled() ? &joinTrace_ : nullptr) {
   connect(&device_, &QIODevice::readyRead, this, &ChunkReader::TakeChunk);
 }
 
@@ -16,19 +20,29 @@ void ChunkReader::TakeChunk() {
   if (!device_.isOpen()) return;  // closed after an error, with the rest of a burst scheduled
   HandOver& handOver = *channel_.handOver;
   if (handOver.Cancelled()) return Stop();
-  std::uint8_t* const chunk = handOver.Buffer();
+  std::uint8_t* const chunk = chunk_.data();
   const qint64 length = device_.read(reinterpret_cast<char*>(chunk), static_cast<qint64>(kRxBufferSize));
   if (channel_.probe && length > 0) channel_.probe->ChunkRead(chunk, static_cast<std::size_t>(length));
   if (length > 0 && FrameTrace().isDebugEnabled())
     qCDebug(FrameTrace).noquote() << "in " << QString::fromStdString(FrameTraceText(chunk, static_cast<std::size_t>(length)));
-  if (length > 0 && CheckFrame(chunk, static_cast<std::uint16_t>(length))) {
-    channel_.frameReceived->Raise();
-    if (!handOver.Offer(static_cast<std::size_t>(length))) return Stop();
-    channel_.postDispatch();
-    if (!handOver.AwaitDispatch()) return Stop();
-    dispatched_();
-  }
+  if (length <= 0) return ScheduleRest();
+  bool closing = false;
+  joiner_.Take(chunk, static_cast<std::size_t>(length), [&](const std::uint8_t* frame, std::size_t size) {
+    if (!closing) closing = !Deliver(frame, size);
+  });
+  if (closing) return Stop();
   ScheduleRest();
+}
+
+bool ChunkReader::Deliver(const std::uint8_t* frame, std::size_t length) {
+  HandOver& handOver = *channel_.handOver;
+  channel_.frameReceived->Raise();
+  std::memcpy(handOver.Buffer(), frame, length);  // no chunk is out: the buffer is the reader's
+  if (!handOver.Offer(length)) return false;
+  channel_.postDispatch();
+  if (!handOver.AwaitDispatch()) return false;
+  dispatched_();
+  return true;
 }
 
 // The port is being closed: close the device at once, so that not even the device's own buffer

@@ -1,11 +1,15 @@
 // The reader role, on the link thread: every time bytes arrive it takes what is there as one
-// chunk of at most kRxBufferSize bytes, judges it with CheckFrame, raises FrameReceived for an
-// accepted chunk and hands it over (hand_over.h) before taking the next. Once the hand-over is
-// cancelled it closes the device and takes nothing more.
+// chunk of at most kRxBufferSize bytes and has the frame joiner find the frames in it (a chunk
+// that is a frame by itself, or frames that came in pieces). For each frame it raises
+// FrameReceived and hands the frame over (hand_over.h), waiting for its dispatch before the
+// next. Once the hand-over is cancelled it closes the device and takes nothing more.
 #pragma once
 #include <QObject>
+#include <array>
 #include <functional>
 
+#include "frame_joiner.h"
+#include "join_trace.h"
 #include "port_channel.h"
 
 class QIODevice;
@@ -23,11 +27,17 @@ class ChunkReader : public QObject {
  private:
   void ScheduleRest();
   void Stop();
+  // Hands one frame over; false once the port is closing.
+  bool Deliver(const std::uint8_t* frame, std::size_t length);
 
   QIODevice& device_;
   const PortChannel& channel_;
   std::function<void()> dispatched_;
   bool restScheduled_ = false;
+  std::array<std::uint8_t, kRxBufferSize> chunk_{};
+  SteadyJoinClock clock_;
+  FrameJoinTrace joinTrace_;
+  FrameJoiner joiner_;
 };
 
 }  // namespace corvane

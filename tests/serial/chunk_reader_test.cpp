@@ -1,6 +1,7 @@
 // The reader role on a device whose bytes are all there at once: chunks of at most 4096 bytes,
-// the rest taken without a further readyRead, nothing more once the hand-over is cancelled, and
-// the sends made during a dispatch taken as soon as it returns.
+// the rest taken without a further readyRead, frames in pieces joined and frames sharing a chunk
+// dispatched one by one, nothing more once the hand-over is cancelled, and the sends made during
+// a dispatch taken as soon as it returns.
 #include <QIODevice>
 #include <QTest>
 #include <cstring>
@@ -10,6 +11,7 @@
 
 #include "bytes.h"
 #include "chunk_reader.h"
+#include "crc32.h"
 #include "frame.h"
 
 using namespace corvane;
@@ -114,6 +116,26 @@ class ChunkReaderTest : public QObject {
     QTRY_COMPARE(rig.device.bytesAvailable(), qint64{0});
     QVERIFY(rig.dispatched.empty());
     QVERIFY(!rig.channel.frameReceived->IsRaised());
+  }
+
+  void framesInPiecesAndSharingAChunkAreDispatchedOneByOne() {
+    Rig rig;
+    Bytes frames(16 + 64, 0x55);
+    PutFrame(frames, 16, 2);
+    WriteBe16(&frames[0], kBlockRequest);
+    WriteBe32(&frames[12], Stm32Crc32(frames.data(), 12));
+    HandOver& handOver = *rig.channel.handOver;
+    const Bytes reply(4, 0xA1);
+    rig.during = [&] { handOver.PutSend(reply.data(), reply.size()); };
+    rig.device.Feed(Bytes(frames.begin(), frames.begin() + 9));
+    QVERIFY(rig.dispatched.empty());
+    QVERIFY(!rig.channel.frameReceived->IsRaised());
+    rig.device.Feed(Bytes(frames.begin() + 9, frames.begin() + 40));  // the first ends, the second begins
+    rig.device.Feed(Bytes(frames.begin() + 40, frames.end()));
+    QCOMPARE(rig.dispatched, (std::vector<Bytes>{Bytes(frames.begin(), frames.begin() + 16),
+                                                 Bytes(frames.begin() + 16, frames.end())}));
+    QCOMPARE(rig.written, (std::vector<Bytes>{reply, reply}));  // each frame's send after its dispatch
+    QVERIFY(rig.channel.frameReceived->IsRaised());
   }
 
   void cancelledInDispatchTakesNothingMore() {
