@@ -148,7 +148,7 @@ class FlashToolTest : public QObject {
       QVERIFY2(run.exitCode == 0, qPrintable(run.err));
       const SimObservations seen = device_->Observe();
       QCOMPARE(seen.resends, 0u);
-      QCOMPARE(seen.blocks.size(), std::size_t{command[0] == "firmware" ? 20 : 7});
+      QCOMPARE(seen.blocks.size(), command[0] == "firmware" ? std::size_t{20} : std::size_t{7});
       QVERIFY(seen.endFrame && seen.endFrame->crcOk);
     }
   }
