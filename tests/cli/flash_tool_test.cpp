@@ -147,8 +147,10 @@ class FlashToolTest : public QObject {
       const Run run = Flash(QStringList{"--port", port} + command);
       QVERIFY2(run.exitCode == 0, qPrintable(run.err));
       const SimObservations seen = device_->Observe();
-      QCOMPARE(seen.resends, 0u);
-      QCOMPARE(seen.blocks.size(), std::size_t{command[0] == "firmware" ? 20 : 7});
+      // A lost piece would cost a repeat for most answers (and fail the run where every answer
+      // splits alike); a host on a heavily loaded machine may still miss the first block's 40 ms.
+      QVERIFY2(seen.resends <= 2, qPrintable(QString::number(seen.resends)));
+      QCOMPARE(seen.blocks.size(), command[0] == "firmware" ? std::size_t{20} : std::size_t{7});
       QVERIFY(seen.endFrame && seen.endFrame->crcOk);
     }
   }
