@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# The scenarios inside the guest, run by the guest's init chrooted into the host's root:
+#   guest-scenarios.sh OUT
+# OUT is the results folder shared with the host (writable). guest.env there names the programs
+# and files (set by run-guest-test.sh). Each scenario appends one line to OUT/results,
+#   NAME PASS|FAIL what happened
+# and leaves its programs' output in OUT/NAME.log. The host reads them after the guest ends.
+# Unplugging and replugging the FTDI adapter is the host's part (over QMP): the guest asks for it
+# by creating OUT/request-ACTION and waits for OUT/done-ACTION.
+set -uo pipefail
+
+out=$1
+# shellcheck source=/dev/null
+source "$out/guest.env"  # FLASH WINDOW FIRMWARE BIG_FIRMWARE
+export XDG_RUNTIME_DIR=/tmp/xdg QT_QPA_PLATFORM=offscreen
+mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
+
+uart=/dev/ttyS1
+ftdi=/dev/ttyUSB0
+
+report() {  # NAME PASS|FAIL DETAIL...
+  local name=$1 verdict=$2
+  shift 2
+  echo "$name $verdict $*" >> "$out/results"
+  echo "guest: $name $verdict $*"
+}
+
+# Polls CONDITION (a command) every 20 ms until it holds or SECONDS pass.
+wait_until() {
+  local seconds=$1
+  shift
+  local deadline=$((${EPOCHREALTIME/./} + seconds * 1000000))
+  until "$@"; do
+    ((${EPOCHREALTIME/./} > deadline)) && return 1
+    sleep 0.02
+  done
+}
+
+elapsed_since() {  # START (an $EPOCHREALTIME) -> seconds, 2 decimals
+  local us=$((${EPOCHREALTIME/./} - ${1/./}))
+  printf '%d.%02d' $((us / 1000000)) $((us % 1000000 / 10000))
+}
+
+# The last line a program wrote on standard error, as the reason of a failure.
+last_words() { tail -n 1 "$1" | tr -d '\r' | cut -c1-160; }
+
+# Asks the host to unplug or replug the FTDI adapter and waits for it to be done.
+ask_host() {
+  local action=$1
+  touch "$out/request-$action"
+  wait_until 20 test -e "$out/done-$action"
+}
+
+# corvane-flash NAME PORT EXPECTED-OUTPUT ARGS...: passes on exit 0 with EXPECTED-OUTPUT (a grep
+# pattern) on standard output.
+flash_scenario() {
+  local name=$1 port=$2 expected=$3
+  shift 3
+  local log=$out/$name.log start=$EPOCHREALTIME status
+  timeout 150 "$FLASH" --port "$port" --scan-timeout 20 "$@" > "$log.out" 2> "$log"
+  status=$?
+  if ((status == 0)) && grep -q "$expected" "$log.out"; then
+    report "$name" PASS "on $port in $(elapsed_since "$start") s"
+  else
+    report "$name" FAIL "on $port: exit $status after $(elapsed_since "$start") s: $(last_words "$log")"
+  fi
+}
+
+identify() { flash_scenario "$1-identify" "$2" 'Подключено устройство' identify; }
+update() { flash_scenario "$1-firmware" "$2" 'completed successfully' --yes firmware "$FIRMWARE"; }
+
+window_update() {
+  local name=window-ftdi-firmware log=$out/window-ftdi-firmware.log start=$EPOCHREALTIME status
+  timeout 180 "$WINDOW" "$ftdi" "$FIRMWARE" > "$log" 2>&1
+  status=$?
+  if ((status == 0)); then
+    report "$name" PASS "in $(elapsed_since "$start") s"
+  else
+    report "$name" FAIL "exit $status after $(elapsed_since "$start") s: $(grep -m1 '^box:\|^no ' "$log")"
+  fi
+}
+
+# A transfer is under way once corvane-flash has reported 20 blocks sent.
+transfer_running() { grep -q '"event":"progress".*"sent":\([2-9][0-9]\|[0-9][0-9][0-9]\)' "$1"; }
+adapter_gone() { ! test -e /sys/class/tty/ttyUSB0; }
+process_ended() { ! kill -0 "$1" 2> /dev/null; }
+
+# The adapter is unplugged (by the host, QMP device_del) while a firmware update runs over it:
+# corvane-flash must end with exit status 3 within 2 s of the kernel removing the port, name the
+# removal as the cause, and print no Qt warning.
+unplug_mid_transfer() {
+  local name=ftdi-unplug log=$out/ftdi-unplug.log
+  "$FLASH" --json --trace --port "$ftdi" --scan-timeout 20 --yes firmware "$BIG_FIRMWARE" \
+    > "$log.json" 2> "$log" &
+  local pid=$!
+  if ! wait_until 60 transfer_running "$log.json"; then
+    kill "$pid"; wait "$pid"
+    report "$name" FAIL "no transfer under way within 60 s: $(last_words "$log")"
+    return
+  fi
+  ask_host unplug || { kill "$pid"; wait "$pid"; report "$name" FAIL "the host did not unplug the adapter"; return; }
+  wait_until 10 adapter_gone || { kill "$pid"; wait "$pid"; report "$name" FAIL "ttyUSB0 still there 10 s after the unplug"; return; }
+  local gone=$EPOCHREALTIME
+  if ! wait_until 30 process_ended "$pid"; then
+    kill "$pid"; wait "$pid"
+    report "$name" FAIL "corvane-flash still running 30 s after the unplug"
+    return
+  fi
+  wait "$pid"
+  local status=$? took
+  took=$(elapsed_since "$gone")
+  local problems=()
+  ((status == 3)) || problems+=("exit $status, not 3")
+  [[ ${took%.*} -lt 2 ]] || problems+=("ended ${took} s after the unplug, not within 2 s")
+  grep -qiE 'removed|unplugged|vanished' "$log" "$log.json" || problems+=("no cause naming the removal")
+  grep -q 'QIODevice::' "$log" && problems+=("Qt warning: $(grep -m1 'QIODevice::' "$log")")
+  if ((${#problems[@]} == 0)); then
+    report "$name" PASS "exit 3 ${took} s after the unplug: $(grep -m1 -iE 'removed|unplugged|vanished' "$log" | cut -c1-100)"
+  else
+    local joined
+    joined=$(printf '%s; ' "${problems[@]}")
+    report "$name" FAIL "${joined%; } (last words: $(last_words "$log"))"
+  fi
+}
+
+# A USB serial port listed by `corvane-flash ports`, if any.
+listed_usb_port() { "$FLASH" ports 2> /dev/null | grep -o '^/dev/ttyUSB[0-9]*' | head -n 1; }
+usb_port_listed() { [[ -n $(listed_usb_port) ]]; }
+
+# The adapter plugged in again (QMP device_add) shows in the port list (perhaps as ttyUSB1) and
+# a controller is identified on it.
+replug() {
+  local name=ftdi-replug
+  ask_host replug || { report "$name" FAIL "the host did not replug the adapter"; return; }
+  if ! wait_until 20 usb_port_listed; then
+    report "$name" FAIL "no ttyUSB port in 'corvane-flash ports' 20 s after the replug"
+    "$FLASH" ports > "$out/$name.log" 2>&1
+    return
+  fi
+  local port
+  port=$(listed_usb_port)
+  "$FLASH" ports > "$out/$name-ports.log" 2>&1
+  flash_scenario "$name" "$port" 'Подключено устройство' identify
+}
+
+main() {
+  identify uart "$uart"
+  update uart "$uart"
+  if wait_until 20 test -e "$ftdi"; then
+    identify ftdi "$ftdi"
+    update ftdi "$ftdi"
+    window_update
+    unplug_mid_transfer
+    replug
+  else
+    report ftdi-adapter FAIL "$ftdi did not appear within 20 s"
+  fi
+  dmesg > "$out/dmesg.log"
+}
+
+main
