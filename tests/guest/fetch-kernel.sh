@@ -37,6 +37,8 @@ unpack() {
   busybox depmod -b "$dir" "$version"
   rm -rf "$cache/download"
   touch "$dir/.complete"
+  # An older kernel, replaced by this one, is not kept (each takes about 400 MB).
+  find "$cache" -mindepth 1 -maxdepth 1 -name 'linux-image-*' ! -name "$package" -exec rm -rf {} +
 }
 
 mkdir -p "$cache"

@@ -94,44 +94,51 @@ transfer_running() { grep -q '"event":"progress".*"sent":\([2-9][0-9]\|[0-9][0-9
 adapter_gone() { ! test -e /sys/class/tty/ttyUSB0; }
 process_ended() { ! kill -0 "$1" 2> /dev/null; }
 
+# Ends a corvane-flash still running and reports the scenario failed: PID NAME REASON.
+give_up() {
+  kill "$1" 2> /dev/null
+  wait "$1"
+  report "$2" FAIL "$3"
+}
+
+# What is wrong with how corvane-flash ended after the unplug: LOG STATUS SECONDS, one problem a
+# line (none: all is well).
+unplug_problems() {
+  local log=$1 status=$2 took=$3
+  ((status == 3)) || echo "exit $status, not 3"
+  [[ ${took%.*} -lt 2 ]] || echo "ended ${took} s after the unplug, not within 2 s"
+  removal_named "$log" > /dev/null || echo "no message naming the removal as the cause"
+  grep -q 'QIODevice::' "$log" && echo "Qt warning: $(grep -m1 'QIODevice::' "$log")"
+  sed -n '/^corvane.serial: close/,$p' "$log" | grep -q 'resent' && echo "a resend after the port was closed"
+  return 0
+}
+
+# The first message for people that names the adapter's removal.
+removal_named() { said_for_people "$1" | grep -m1 -iE 'removed|unplugged|vanished|disappeared' | cut -c1-100; }
+
 # The adapter is unplugged (by the host, QMP device_del) while a firmware update runs over it:
 # corvane-flash must end with exit status 3 within 2 s of the kernel removing the port, name the
-# removal as the cause, and print no Qt warning.
+# removal as the cause, print no Qt warning and send nothing after closing the port.
 unplug_mid_transfer() {
   local name=ftdi-unplug log=$out/ftdi-unplug.log
   "$FLASH" --json --trace --port "$ftdi" --scan-timeout 20 --yes firmware "$BIG_FIRMWARE" \
     > "$log.json" 2> "$log" &
   local pid=$!
-  if ! wait_until 60 transfer_running "$log.json"; then
-    kill "$pid"; wait "$pid"
-    report "$name" FAIL "no transfer under way within 60 s: $(last_words "$log")"
-    return
-  fi
-  ask_host unplug || { kill "$pid"; wait "$pid"; report "$name" FAIL "the host did not unplug the adapter"; return; }
-  wait_until 10 adapter_gone || { kill "$pid"; wait "$pid"; report "$name" FAIL "ttyUSB0 still there 10 s after the unplug"; return; }
+  wait_until 60 transfer_running "$log.json" ||
+    { give_up "$pid" "$name" "no transfer under way within 60 s: $(last_words "$log")"; return; }
+  ask_host unplug || { give_up "$pid" "$name" "the host did not unplug the adapter"; return; }
+  wait_until 10 adapter_gone || { give_up "$pid" "$name" "ttyUSB0 still there 10 s after the unplug"; return; }
   local gone=$EPOCHREALTIME
-  if ! wait_until 30 process_ended "$pid"; then
-    kill "$pid"; wait "$pid"
-    report "$name" FAIL "corvane-flash still running 30 s after the unplug"
-    return
-  fi
+  wait_until 30 process_ended "$pid" ||
+    { give_up "$pid" "$name" "corvane-flash still running 30 s after the unplug"; return; }
   wait "$pid"
-  local status=$? took
+  local status=$? took problems
   took=$(elapsed_since "$gone")
-  local problems=()
-  ((status == 3)) || problems+=("exit $status, not 3")
-  [[ ${took%.*} -lt 2 ]] || problems+=("ended ${took} s after the unplug, not within 2 s")
-  local cause
-  cause=$(said_for_people "$log" | grep -m1 -iE 'removed|unplugged|vanished|disappeared' | cut -c1-100)
-  [[ -n $cause ]] || problems+=("no message naming the removal as the cause")
-  grep -q 'QIODevice::' "$log" && problems+=("Qt warning: $(grep -m1 'QIODevice::' "$log")")
-  sed -n '/^corvane.serial: close/,$p' "$log" | grep -q 'resent' && problems+=("a resend after the port was closed")
-  if ((${#problems[@]} == 0)); then
-    report "$name" PASS "exit 3 ${took} s after the unplug: $cause"
+  problems=$(unplug_problems "$log" "$status" "$took")
+  if [[ -z $problems ]]; then
+    report "$name" PASS "exit 3 ${took} s after the unplug: $(removal_named "$log")"
   else
-    local joined
-    joined=$(printf '%s; ' "${problems[@]}")
-    report "$name" FAIL "exit $status ${took} s after the unplug: ${joined%; }"
+    report "$name" FAIL "exit $status ${took} s after the unplug: ${problems//$'\n'/; }"
   fi
 }
 
