@@ -109,8 +109,14 @@ unplug_problems() {
   [[ ${took%.*} -lt 2 ]] || echo "ended ${took} s after the unplug, not within 2 s"
   removal_named "$log" > /dev/null || echo "no message naming the removal as the cause"
   grep -q 'QIODevice::' "$log" && echo "Qt warning: $(grep -m1 'QIODevice::' "$log")"
-  sed -n '/^corvane.serial: close/,$p' "$log" | grep -q 'resent' && echo "a resend after the port was closed"
+  after_last_close "$log" | grep -q 'resent' && echo "a resend after the port was closed"
   return 0
+}
+
+# The trace after the port's last close (the scan closes it between its tries, too).
+after_last_close() {
+  awk '/^corvane\.serial: close/ { last = NR } { line[NR] = $0 }
+       END { if (last) for (i = last + 1; i <= NR; ++i) print line[i] }' "$1"
 }
 
 # The first message for people that names the adapter's removal.

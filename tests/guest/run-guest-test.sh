@@ -36,10 +36,14 @@ die() { echo "guest-test: FAILED: $*" >&2; exit 1; }
 now() { echo "${EPOCHREALTIME/./}"; }  # microseconds
 
 pids=()
+# QMP's socket lives in a short folder of its own: a socket's path may hold at most 107 bytes.
+qmp_dir=$(mktemp -d /tmp/corvane-qmp.XXXXXX)
+qmp_socket=$qmp_dir/qmp.sock
 cleanup() {
   local pid
   for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
   wait 2> /dev/null || true
+  rm -rf "$qmp_dir"
 }
 trap cleanup EXIT
 
@@ -89,8 +93,9 @@ module_closure() {
   done | sort -u
 }
 
-# Update files for the simulated controller (model 1, firmware 10): version 11, one small and one
-# large enough (2048 blocks, about 14 s of line time at 115200) to be unplugged mid-transfer.
+# Update files for the simulated controller (model 1, firmware 10): version 11, one small (136
+# blocks) and one large enough (2056 blocks, 14 s of line time at 115200) to be unplugged
+# mid-transfer.
 # They go into the results folder, which the guest sees wherever the work folder is.
 make_firmware() {
   head -c 8192 /dev/urandom > "$work/small.bin"
@@ -129,15 +134,15 @@ start_guest() {
     -chardev "serial,id=uart,path=$uart_pty" -device isa-serial,chardev=uart,index=1 \
     -device qemu-xhci,id=xhci \
     -chardev "serial,id=ftdi,path=$ftdi_pty" -device usb-serial,chardev=ftdi,id=ftdi,bus=xhci.0 \
-    -qmp "unix:$work/qmp.sock,server=on,wait=off" \
+    -qmp "unix:$qmp_socket,server=on,wait=off" \
     > "$work/qemu.log" 2>&1 &
   qemu_pid=$!
   pids+=("$qemu_pid")
 }
 
-unplug_adapter() { python3 "$here/qmp.py" "$work/qmp.sock" device_del '{"id": "ftdi"}'; }
+unplug_adapter() { python3 "$here/qmp.py" "$qmp_socket" device_del '{"id": "ftdi"}'; }
 replug_adapter() {
-  python3 "$here/qmp.py" "$work/qmp.sock" device_add '{"driver": "usb-serial", "id": "ftdi", "chardev": "ftdi", "bus": "xhci.0"}'
+  python3 "$here/qmp.py" "$qmp_socket" device_add '{"driver": "usb-serial", "id": "ftdi", "chardev": "ftdi", "bus": "xhci.0"}'
 }
 
 # Does what the guest asks (request-ACTION -> done-ACTION) until qemu ends or the deadline passes.
@@ -178,12 +183,30 @@ check_results() {
     fi
   done
   grep -v -E "^($(IFS='|'; echo "${expected_scenarios[*]}")) " "$results" 2> /dev/null | sed 's/^/guest-test: /' || true
+  check_device_records "$results" || failed=1
   log "logs of every program: $work/out"
   return "$failed"
 }
 
+# Each simulated controller's own record (a line per transfer) against the updates the guest saw
+# succeed on its port: every success must be a whole small file the controller took as such.
+check_device_records() {
+  local results=$1 port blocks reported received
+  blocks=$(($(stat -c %s "$work/out/small.sbin") / 64))
+  for port in uart ftdi; do
+    sed -n '2,$p' "$work/$port.devsim" | sed "s/^/guest-test: $port controller: /"
+    reported=$(grep -cE "^(window-)?$port-firmware PASS" "$results" 2> /dev/null || true)
+    received=$(grep -c "FirmwareEnd after $blocks blocks.*(success)" "$work/$port.devsim" || true)
+    if ((reported != received)); then
+      log "$port-device FAIL $reported updates reported successful, $received received whole by the controller"
+      return 1
+    fi
+  done
+}
+
 main() {
   require_qemu
+  command -v python3 > /dev/null || die "python3 is needed to talk to qemu's QMP (Debian package python3)"
   rm -rf "$work"
   mkdir -p "$work/out"
   local kernel version
