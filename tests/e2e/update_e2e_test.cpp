@@ -286,6 +286,9 @@ class UpdateEndToEndTest : public QObject {
 
     QVERIFY(ConnectAndStart(*r, file.path, r->window.UpdateFirmwareButton()));
     QVERIFY(WaitFor([&] { return r->window.ProgressGauge()->value() >= 10; }));
+    // No second file can be started into the middle of this one.
+    QVERIFY(!r->window.UpdateFirmwareButton()->isEnabled());
+    QVERIFY(!r->window.WriteDataMapButton()->isEnabled());
     r->window.close();
     QVERIFY(r->window.ProgressGauge()->value() < 100);
     QVERIFY(!r->link.IsOpen());
