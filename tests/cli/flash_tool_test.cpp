@@ -163,14 +163,6 @@ class FlashToolTest : public QObject {
     QTest::newRow("older version, not confirmed")
         << QStringList{"firmware", "OLDER"} << std::uint16_t{1}
         << "The device has a newer version of the firmware, you want to record the previous?";
-    QTest::newRow("firmware not whole blocks")
-        << QStringList{"firmware", "BROKEN"} << std::uint16_t{1} << "The firmware file is corrupted!";
-    QTest::newRow("firmware is a FIFO, refused without waiting for a writer")
-        << QStringList{"firmware", "FIFO"} << std::uint16_t{1} << "The firmware file is corrupted!";
-    QTest::newRow("data map is a device")
-        << QStringList{"data-map", "/dev/zero"} << std::uint16_t{1} << "Файл карты данных поврежден!";
-    QTest::newRow("firmware file missing")
-        << QStringList{"firmware", "MISSING"} << std::uint16_t{1} << "The firmware file is corrupted!";
     QTest::newRow("data map of another version")
         << QStringList{"data-map", "MAP9"} << std::uint16_t{1}
         << "Версия предлагаемой карты данных не совместима с версией прошивки устройства.";
@@ -189,12 +181,6 @@ class FlashToolTest : public QObject {
     if (file == "WRONG") file = Firmware(*dir_, 2, 11);
     if (file == "SAME") file = Firmware(*dir_, 1, 10);
     if (file == "OLDER") file = Firmware(*dir_, 1, 9);
-    if (file == "BROKEN") file = Write(*dir_, "broken.sbin", std::vector<std::uint8_t>(64 * 10 + 1, 0x11));
-    if (file == "MISSING") file = dir_->filePath("missing.sbin");
-    if (file == "FIFO") {
-      file = dir_->filePath("fifo.sbin");
-      QVERIFY(::mkfifo(file.toLocal8Bit().constData(), 0600) == 0);
-    }
     if (file == "MAP9") file = DataMap(*dir_, 1, 9);
     if (file == "MAP3") file = DataMap(*dir_, 3, 1);
 
@@ -204,6 +190,57 @@ class FlashToolTest : public QObject {
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QCOMPARE(run.out.size(), deviceType == 1 ? 7 : 5);  // the report, nothing after it
     QVERIFY(device_->Observe().blocks.empty());
+  }
+
+  // A file that cannot be sent is refused before any port is opened, in plain words: the device
+  // is never asked who it is.
+  void fileCausesBeforeAnyPort_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("missing") << "firmware" << "MISSING" << "no such file";
+    QTest::newRow("directory") << "firmware" << "DIR" << "it is a directory";
+    QTest::newRow("FIFO, without waiting for a writer") << "firmware" << "FIFO" << "not a regular file";
+    QTest::newRow("device") << "data-map" << "/dev/zero" << "not a regular file";
+    QTest::newRow("empty") << "firmware" << "EMPTY" << "the file is empty";
+    QTest::newRow("too short") << "data-map" << "SHORT" << "192 bytes, shorter than the 256 bytes";
+    QTest::newRow("not whole blocks") << "firmware" << "BROKEN" << "641 bytes, not a whole number of 64-byte blocks";
+    QTest::newRow("too large") << "firmware" << "LARGE" << "10240064 bytes, larger than the 10240000 bytes";
+    QTest::newRow("corrupted header") << "firmware" << "HEADER" << "its header is corrupted";
+    if (::geteuid() != 0) QTest::newRow("unreadable") << "firmware" << "LOCKED" << "permission denied";
+  }
+  void fileCausesBeforeAnyPort() {
+    QFETCH(QString, command);
+    QFETCH(QString, file);
+    QFETCH(QString, cause);
+    const QString port = StartDevice(Controller());
+    if (file == "MISSING") file = dir_->filePath("missing.sbin");
+    if (file == "DIR") file = dir_->path();
+    if (file == "FIFO") {
+      file = dir_->filePath("fifo.sbin");
+      QVERIFY(::mkfifo(file.toLocal8Bit().constData(), 0600) == 0);
+    }
+    if (file == "EMPTY") file = Write(*dir_, "empty.sbin", {});
+    if (file == "SHORT") file = Write(*dir_, "short.lbin", std::vector<std::uint8_t>(192, 0x11));
+    if (file == "BROKEN") file = Write(*dir_, "broken.sbin", std::vector<std::uint8_t>(64 * 10 + 1, 0x11));
+    if (file == "LARGE") {
+      file = dir_->filePath("large.sbin");
+      QFile big(file);
+      QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(10'240'064));
+    }
+    if (file == "HEADER") file = Write(*dir_, "header.sbin", std::vector<std::uint8_t>(64 * 10, 0x11));
+    if (file == "LOCKED") {
+      file = Firmware(*dir_, 1, 11);
+      QVERIFY(::chmod(file.toLocal8Bit().constData(), 0) == 0);
+    }
+    const Run run = Flash({"--port", port, command, file});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY(run.out.isEmpty());
+    const QString what = command == "firmware" ? "The firmware file " : "The data map file ";
+    QVERIFY2(run.err.contains(what + QFileInfo(file).absoluteFilePath() + " cannot be sent: " + cause),
+             qPrintable(run.err));
+    QVERIFY(!run.err.contains("corrupted!"));  // the window's words are not the cause
+    QVERIFY(device_->Observe().identifyRequests.empty());
   }
 
   // The data map's messages name the file in full, however it was given.
