@@ -34,7 +34,7 @@ class PortAdviceTest : public QObject {
     QCOMPARE(PortFailureLines(Attempt("/dev/ttyUSB0", OpenCause::kPermissionDenied, {}, "dialout"), {}), expected);
     const Lines noGroup = {
         "/dev/ttyS0: permission denied",
-        "  No group grants access to it; a udev rule can (see Troubleshooting in the README).",
+        "  No group grants access to it; a udev rule can (see Troubleshooting in " CORVANE_README ").",
     };
     QCOMPARE(PortFailureLines(Attempt("/dev/ttyS0", OpenCause::kPermissionDenied), {}), noGroup);
   }
