@@ -71,11 +71,13 @@ class FlashToolTest : public QObject {
   void portsListsThePortsGiven() {
     const QString port = StartDevice(Controller());
     const QString missing = dir_->filePath("no-such-port");
-    const Run run = Flash({"--port", port, "--port", missing, "ports"});
+    const Run run = Flash({"--port", port, "--port", missing, "--port", "/dev/null", "ports"});
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out.size(), 3);  // the header and a line per port
+    QCOMPARE(run.out.size(), 4);  // the header and a line per port
     QVERIFY2(run.out[1].startsWith(port + " ") && run.out[1].contains(" free "), qPrintable(run.out[1]));
     QVERIFY2(run.out[2].startsWith(missing + " ") && run.out[2].contains(" not found "), qPrintable(run.out[2]));
+    // What it is comes before who holds it: no list of every process that has /dev/null open.
+    QVERIFY2(run.out[3].startsWith("/dev/null ") && run.out[3].contains(" not a serial device "), qPrintable(run.out[3]));
     const Run system = Flash({"ports"});  // whatever this machine has, or a line saying there is none
     QCOMPARE(system.exitCode, 0);
     QVERIFY(!system.out.isEmpty());
