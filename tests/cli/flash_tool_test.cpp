@@ -59,9 +59,9 @@ class FlashToolTest : public QObject {
     const QString port = StartDevice(config);
     QElapsedTimer clock;
     clock.start();
-    const Run run = Flash({"--scan-timeout", "20", "--port", port, "identify"});
+    const Run run = Flash({"--scan-timeout", "120", "--port", port, "identify"});
     QCOMPARE(run.exitCode, 1);
-    QVERIFY(clock.elapsed() < 10000);
+    QVERIFY(clock.elapsed() < 60000);  // well before the scan timeout, however loaded the machine
     QVERIFY(run.out.isEmpty());
     QVERIFY2(run.err.contains("A device answered on " + port + ", but its identification record failed its check."),
              qPrintable(run.err));
