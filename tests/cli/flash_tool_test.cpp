@@ -332,8 +332,9 @@ class FlashToolTest : public QObject {
     config.faults.silentAfterBlocks = 3;
     const QString port = StartDevice(config);
     QProcess process;
-    process.start(CORVANE_FLASH_PATH, {"--port", port, "firmware", Firmware(*dir_, 1, 11)});
-    QVERIFY(device_->WaitFor([](const SimObservations& o) { return o.blocks.size() >= 3; }, 20s));
+    // The scan may take its time on a loaded machine (each step waits only 50 ms for the reply).
+    process.start(CORVANE_FLASH_PATH, {"--scan-timeout", "120", "--port", port, "firmware", Firmware(*dir_, 1, 11)});
+    QVERIFY(device_->WaitFor([](const SimObservations& o) { return o.blocks.size() >= 3; }, 120s));
     process.terminate();
     QVERIFY(process.waitForFinished(kProcessDeadlineMs));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
@@ -349,15 +350,16 @@ class FlashToolTest : public QObject {
     const QString port = StartDevice(config);
     QElapsedTimer clock;
     clock.start();
+    // Long enough for the two scan steps that try both ports, however loaded the machine.
     const Run run =
-        Flash({"--scan-timeout", "0.4", "--port", port, "--port", dir_->filePath("no-such-port"), "identify"});
+        Flash({"--scan-timeout", "3", "--port", port, "--port", dir_->filePath("no-such-port"), "identify"});
     QVERIFY(!run.crashed);
     QCOMPARE(run.exitCode, 4);
-    QVERIFY(clock.elapsed() >= 400);
+    QVERIFY(clock.elapsed() >= 3000);
     QVERIFY(run.out.isEmpty());
     QVERIFY(run.err.contains("Не удалось открыть порт"));
     // Why: the silent port opened, the other one is not there; the ports that exist are named.
-    QVERIFY2(run.err.contains("No device answered within the scan timeout of 0.4 s.\nPorts opened, but no device "
+    QVERIFY2(run.err.contains("No device answered within the scan timeout of 3 s.\nPorts opened, but no device "
                               "answered on: " + port + "\nPorts that could not be opened:\n  " +
                               dir_->filePath("no-such-port") + ": not found\n"),
              qPrintable(run.err));

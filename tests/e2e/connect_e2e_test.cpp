@@ -10,11 +10,13 @@
 #include <QTest>
 
 #include "gauge.h"
+#include "timing.h"
 #include "expected_texts.h"
 #include "window_rig.h"
 
 using namespace corvane;
 using namespace corvane::e2e;
+using corvane::testing::TimingChecks;
 
 namespace {
 
@@ -56,7 +58,8 @@ class ConnectEndToEndTest : public QObject {
     QVERIFY(r.window.WriteDataMapButton()->isEnabled());
     QCOMPARE(r.window.ProgressGauge()->value(), 0);
     QVERIFY(!r.app.responseTimer().IsActive());
-    QCOMPARE(IdentifyRequests(*device), std::size_t{1});
+    // One request, unless a loaded machine read the reply only after the scan's 50 ms wait.
+    if (TimingChecks()) QCOMPARE(IdentifyRequests(*device), std::size_t{1});
 
     r.Click(r.window.DisconnectButton());
     QVERIFY(r.Disconnected());
@@ -168,8 +171,13 @@ class ConnectEndToEndTest : public QObject {
     QVERIFY(WaitFor([&] { return r.Memo() == kModelOneReport; }));
     QSignalSpy ticks(&r.app.soundTimer().Qt(), &QTimer::timeout);
     QVERIFY(WaitFor([&] { return ticks.count() >= 2; }));  // time for a second frame to show up
-    QCOMPARE(r.sink.frames, std::size_t{1});
-    QCOMPARE(IdentifyRequests(*device), std::size_t{1});
+    // A loaded machine may resend the request (or open the port again) before it reads the reply:
+    // still never more than one frame dispatched per reply.
+    QVERIFY(r.sink.frames <= IdentifyRequests(*device));
+    if (TimingChecks()) {
+      QCOMPARE(r.sink.frames, std::size_t{1});
+      QCOMPARE(IdentifyRequests(*device), std::size_t{1});
+    }
   }
 
   // The device vanishes mid-transfer: the link stops reading its dead port, and the retries run
