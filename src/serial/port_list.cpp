@@ -4,7 +4,7 @@
 #include <cctype>
 #include <iostream>
 
-#include "system_ports.h"
+#include "system_port.h"
 
 namespace corvane {
 
