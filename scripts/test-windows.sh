@@ -13,7 +13,8 @@ root=$PWD
 start=$SECONDS
 
 # --- packages --------------------------------------------------------------------------------
-packages=(g++-mingw-w64-x86-64-posix wine wine64 qt6-base-dev-tools qt6-base-dev libcli11-dev cmake ninja-build gcc)
+packages=(g++-mingw-w64-x86-64-posix wine wine64 qt6-base-dev-tools qt6-base-dev libcli11-dev cmake ninja-build gcc
+          fonts-liberation2)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -67,8 +68,17 @@ mingw_runtime=(/usr/lib/gcc/x86_64-w64-mingw32/*-posix/libgcc_s_seh-1.dll
                /usr/lib/gcc/x86_64-w64-mingw32/*-posix/libstdc++-6.dll
                /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll)
 while read -r folder; do
-  cp -u "${mingw_runtime[@]}" "$qt"/bin/Qt6Core.dll "$qt"/bin/Qt6Test.dll "$folder"/
-done < <(find "$build" -name '*.exe' -not -path "$build/wine/*" -printf '%h\n' | sort -u)
+  cp -u "${mingw_runtime[@]}" "$qt"/bin/Qt6{Core,Gui,Widgets,Test}.dll "$folder"/
+  mkdir -p "$folder/platforms"
+  cp -u "$qt"/plugins/platforms/q{windows,offscreen}.dll "$folder/platforms/"
+done < <(find "$build" -name '*.exe' -not -path "$build/wine/*" -not -path "$build/_CPack_Packages/*" -printf '%h\n' | sort -u)
+
+# Under Wine the offscreen platform knows only the fonts in lib/fonts beside the program: the
+# window's tests get the Arial-metric Liberation Sans, as on Linux (Windows has MS Sans Serif).
+for folder in "$build/tests/app" "$build/tests/windows"; do
+  mkdir -p "$folder/lib/fonts"
+  cp -u /usr/share/fonts/truetype/liberation2/LiberationSans-*.ttf "$folder/lib/fonts/"
+done
 
 # The modem-line shim for pseudo-terminals (test code, built for the host).
 mkdir -p "$build/host"
