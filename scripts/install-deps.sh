@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build
-  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
   libcli11-dev libudev-dev
   clang-14 libclang-rt-14-dev
   fonts-liberation2 man-db desktop-file-utils

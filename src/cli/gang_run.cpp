@@ -36,7 +36,7 @@ ExitStatus GangRun::Run() {
   for (const std::string& port : ports) portWidth_ = std::max(portWidth_, port.size());
   for (const std::string& port : ports) {
     const PortRunSetup runSetup{setup_.options,         port,          printer_,    setup_.human, files_,
-                                setup_.recorder.events, setup_.lookUp, systemPorts_};
+                                setup_.recorder.events, setup_.lookUp, systemPorts_, io_};
     entries_.push_back({std::make_unique<PortRun>(runSetup, static_cast<PortRunListener&>(*this))});
   }
   // The scan begins once the loop runs, so that the replies to the first requests are dispatched.

@@ -15,6 +15,7 @@
 #include "cli_options.h"
 #include "exit_status.h"
 #include "gang_printer.h"
+#include "port_io.h"
 #include "log_record.h"
 #include "port_run.h"
 #include "run_recorder.h"
@@ -73,6 +74,7 @@ class GangRun : public QObject, private PortRunListener {
   std::optional<FileFacts> file_;
   bool systemPorts_ = false;
   std::size_t portWidth_ = 0;
+  const std::shared_ptr<PortIoService> io_ = PortIoService::Create();  // before the runs, which use it
   std::vector<Entry> entries_;
   QTimer scanDeadline_;
   QTimer redraw_;

@@ -1,39 +1,21 @@
 #include "port_identity.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSerialPortInfo>
+#include <filesystem>
+#include <system_error>
 
 #include "port_path.h"
+#include "system_port.h"
 
 namespace corvane::cli {
-namespace {
-
-QString Canonical(const QString& path) {
-  const QString canonical = QFileInfo(path).canonicalFilePath();
-  return canonical.isEmpty() ? path : canonical;
-}
-
-QString ByIdLink(const QString& device) {
-  const QDir byId(QStringLiteral("/dev/serial/by-id"));
-  for (const QFileInfo& link : byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name)) {
-    if (Canonical(link.absoluteFilePath()) == device) return link.absoluteFilePath();
-  }
-  return {};
-}
-
-QString UsbSerial(const QString& device) {
-  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-    if (Canonical(info.systemLocation()) == device) return info.serialNumber();
-  }
-  return {};
-}
-
-}  // namespace
 
 PortIdentity LookUpPortIdentity(const std::string& port) {
-  const QString device = Canonical(QString::fromStdString(PortPath(port)));
-  return {ByIdLink(device).toStdString(), UsbSerial(device).toStdString()};
+  std::error_code error;
+  const std::string path = PortPath(port);
+  const std::string canonical = std::filesystem::canonical(path, error).string();
+  const std::string device = error ? path : canonical;
+  for (const SystemPort& found : SystemSerialPorts())
+    if (found.path == device) return {found.byIdLink, found.serialNumber};
+  return {};
 }
 
 }  // namespace corvane::cli

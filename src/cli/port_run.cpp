@@ -33,6 +33,7 @@ PortRun::PortRun(const PortRunSetup& setup, PortRunListener& listener)
       console_(ConsoleSetup{out_, err_, false, options_.yes, options_.file}),
       tap_(console_, TapSetup{setup.events, setup.lookUp, !setup.printer.Terminal()}),
       lister_({setup.port}),
+      link_(setup.io ? setup.io : PortIoService::Create()),
       host_(qt::HostParts{tap_, link_, lister_, nullptr, nullptr, &setup.files}, *this) {
   console_.SetMessageHook([this](const std::string& text) { tap_.NoteMessage(text); });
   idleDeadline_.setSingleShot(true);

@@ -17,6 +17,7 @@
 #include "gang_printer.h"
 #include "line_stream.h"
 #include "port_list.h"
+#include "port_io.h"
 #include "serial_link.h"
 #include "session_host.h"
 
@@ -44,6 +45,8 @@ struct PortRunSetup {
   // A system port tried on the chance of a controller: its scan texts are held back until a
   // device is reported, and dropped when none is (thirty silent ports would say little else).
   bool quietUntilFound = false;
+  // Serves the port; the ports of a gang share one, so one I/O thread serves them all.
+  std::shared_ptr<PortIoService> io;
 };
 
 class PortRun : public QObject, private qt::SessionPolicy, private FrameSink {

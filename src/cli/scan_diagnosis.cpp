@@ -4,7 +4,7 @@
 
 #include "port_access.h"
 #include "port_path.h"
-#include "system_ports.h"
+#include "system_port.h"
 
 namespace corvane::cli {
 namespace {

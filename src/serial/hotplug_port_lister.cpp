@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "system_ports.h"
+#include "system_port.h"
 #include "trace.h"
 
 namespace corvane {

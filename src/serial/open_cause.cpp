@@ -1,9 +1,6 @@
 #include "open_cause.h"
 
 #include <sys/stat.h>
-#if defined(__unix__) || defined(__APPLE__)
-#include <unistd.h>
-#endif
 
 #include <cerrno>
 #include <cstring>
@@ -45,26 +42,6 @@ OpenFailure ClassifyOpenFailure(const std::string& path, OpenStep step, int erro
   if (step == OpenStep::kLock && (error == EWOULDBLOCK || error == EAGAIN))
     return Failure(OpenCause::kLocked, error, words);
   return Failure(OpenCause::kIoError, error, words);
-}
-
-OpenFailure ClassifyQtOpenError(const std::string& path, QSerialPort::SerialPortError error, const QString& errorText,
-                                std::vector<PortHolder> holders) {
-  const std::string words = errorText.toStdString();
-  switch (error) {
-    case QSerialPort::DeviceNotFoundError:
-      return Failure(OpenCause::kNotFound, 0, words);
-    case QSerialPort::UnsupportedOperationError:
-      return Failure(OpenCause::kNotSerial, 0, words);
-    case QSerialPort::PermissionError:
-      if (!holders.empty()) return Failure(OpenCause::kBusy, 0, words, std::move(holders));
-#if defined(__unix__) || defined(__APPLE__)
-      if (::access(path.c_str(), R_OK | W_OK) != 0) return Failure(OpenCause::kPermissionDenied, errno, words);
-#endif
-      return Failure(OpenCause::kLocked, 0, words);
-    default:
-      (void)path;
-      return Failure(OpenCause::kIoError, 0, words);
-  }
 }
 
 }  // namespace corvane

@@ -1,8 +1,6 @@
 // Why a port did not open, from what the system said: errno of open() or flock(), the kind of
-// file at the path, the processes that hold it, or QSerialPort's error.
+// file at the path and the processes that hold it.
 #pragma once
-#include <QSerialPort>
-#include <QString>
 #include <string>
 #include <vector>
 
@@ -18,12 +16,6 @@ enum class OpenStep { kOpen, kLock };
 // not a serial device; EACCES/EPERM/EROFS -> permission denied; holders or EBUSY -> busy;
 // EWOULDBLOCK from flock -> locked; anything else -> I/O error.
 OpenFailure ClassifyOpenFailure(const std::string& path, OpenStep step, int error,
-                                std::vector<PortHolder> holders = {});
-
-// The same for QSerialPort::open() failing after the checks above passed: its permission error
-// is someone holding the port (busy), a path we may not use (permission denied), or Qt's own lock
-// file held by another program (locked).
-OpenFailure ClassifyQtOpenError(const std::string& path, QSerialPort::SerialPortError error, const QString& errorText,
                                 std::vector<PortHolder> holders = {});
 
 }  // namespace corvane

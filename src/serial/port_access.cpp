@@ -4,6 +4,8 @@
 #if defined(__unix__) || defined(__APPLE__)
 #include <grp.h>
 #include <unistd.h>
+
+#include "holder_watch.h"  // posix/
 #endif
 #if defined(__linux__)
 #include <sys/sysmacros.h>
@@ -44,24 +46,36 @@ bool HasFileLock(dev_t device, ino_t inode, const std::string& locksPath) {
   return false;
 }
 
-OpenFailure CheckPort(const std::string& path, const std::string& procRoot) {
+template <class FindHolders>
+OpenFailure CheckPort(const std::string& path, FindHolders&& findHolders) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return ClassifyOpenFailure(path, OpenStep::kOpen, errno);
   if (!S_ISCHR(info.st_mode)) return ClassifyOpenFailure(path, OpenStep::kOpen, 0);
   if (::access(path.c_str(), R_OK | W_OK) != 0) return ClassifyOpenFailure(path, OpenStep::kOpen, errno);
-  HolderSearch search = FindPortHolders(path, procRoot);
-  if (!search.holders.empty()) return ClassifyOpenFailure(path, OpenStep::kOpen, EBUSY, std::move(search.holders));
+  std::vector<PortHolder> holders = findHolders();
+  if (!holders.empty()) return ClassifyOpenFailure(path, OpenStep::kOpen, EBUSY, std::move(holders));
   return {};
+}
+
+OpenFailure CheckPort(const std::string& path, const std::string& procRoot) {
+  return CheckPort(path, [&] { return FindPortHolders(path, procRoot).holders; });
+}
+
+OpenFailure Traced(const std::string& path, OpenFailure failure) {
+  if (failure.Failed())
+    qCDebug(SerialTrace).noquote() << "check before opening" << QString::fromStdString(path) << "->"
+                                   << QString::fromStdString(CauseText(failure));
+  return failure;
 }
 
 }  // namespace
 
 OpenFailure CheckPortBeforeOpen(const std::string& path, const std::string& procRoot) {
-  OpenFailure failure = CheckPort(path, procRoot);
-  if (failure.Failed())
-    qCDebug(SerialTrace).noquote() << "check before opening" << QString::fromStdString(path) << "->"
-                                   << QString::fromStdString(CauseText(failure));
-  return failure;
+  return Traced(path, CheckPort(path, procRoot));
+}
+
+OpenFailure CheckPortBeforeOpen(const std::string& path, HolderWatch& holders) {
+  return Traced(path, CheckPort(path, [&] { return holders.Holders(path); }));
 }
 
 OpenFailure ProbePortState(const std::string& path, const std::string& procRoot, const std::string& locksPath) {
@@ -84,6 +98,7 @@ std::string AccessGroup(const std::string& path) {
 #else  // Windows: the system opens ports exclusively and says little more.
 
 OpenFailure CheckPortBeforeOpen(const std::string&, const std::string&) { return {}; }
+OpenFailure CheckPortBeforeOpen(const std::string&, HolderWatch&) { return {}; }
 OpenFailure ProbePortState(const std::string&, const std::string&, const std::string&) { return {}; }
 std::string AccessGroup(const std::string&) { return {}; }
 

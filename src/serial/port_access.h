@@ -8,12 +8,17 @@
 
 namespace corvane {
 
+class HolderWatch;
+
 // The checks before a port is opened for use, in this order: the path exists (not found) and is a
 // character device (not a serial device), this user may read and write it (permission denied),
 // and no other process has it open (busy, with the holders). A failure comes back with result
 // kOpenFailed; when all pass, the result is kOk and the cause kNone, and the lock and open steps
-// follow (PortLock, QSerialPort). Without /proc the holder check finds nobody.
+// follow (PortLock, OpenSerialDevice). Without /proc the holder check finds nobody.
 OpenFailure CheckPortBeforeOpen(const std::string& path, const std::string& procRoot = "/proc");
+// The same with the holders found through `holders`, which walks the process table only when the
+// port may have changed hands since its last walk.
+OpenFailure CheckPortBeforeOpen(const std::string& path, HolderWatch& holders);
 
 // The port's state now, as CheckPortBeforeOpen sees it plus one more step: a file lock that another
 // process holds on the device (from `locksPath`, the kernel's table of locks) makes it "locked".

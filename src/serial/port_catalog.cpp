@@ -1,57 +1,23 @@
 #include "port_catalog.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
-#include <map>
-#include <system_error>
 
 #include "port_access.h"
-#include "system_ports.h"
+#include "system_port.h"
 #include "texts.h"
 
 namespace corvane {
 
-namespace {
-
-// Each device that a link in `dir` leads to, with that link (the first in name order).
-std::map<std::string, std::string> LinksByTarget(const std::string& dir) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  std::vector<fs::path> links;
-  for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error))
-    links.push_back(it->path());
-  std::sort(links.begin(), links.end());
-  std::map<std::string, std::string> byTarget;
-  for (const fs::path& link : links) {
-    const fs::path target = fs::canonical(link, error);
-    if (!error) byTarget.emplace(target.string(), link.string());
-  }
-  return byTarget;
-}
-
-std::string UsbId(const QSerialPortInfo& info) {
-  if (!info.hasVendorIdentifier() || !info.hasProductIdentifier()) return {};
-  char id[16];
-  std::snprintf(id, sizeof id, "%04x:%04x", info.vendorIdentifier(), info.productIdentifier());
-  return id;
-}
-
-}  // namespace
-
 std::vector<CatalogPort> ListPortCatalog(const std::string& byIdDir) {
-  const std::map<std::string, std::string> links = LinksByTarget(byIdDir);
   std::vector<CatalogPort> ports;
-  for (const QSerialPortInfo& info : SystemSerialPorts()) {
+  for (SystemPort& found : SystemSerialPorts(byIdDir)) {
     CatalogPort port;
-    port.path = info.systemLocation().toStdString();
-    port.description = info.description().toStdString();
-    port.manufacturer = info.manufacturer().toStdString();
-    port.usbId = UsbId(info);
-    port.serialNumber = info.serialNumber().toStdString();
-    std::error_code error;
-    const std::string canonical = std::filesystem::canonical(port.path, error).string();
-    if (const auto link = links.find(error ? port.path : canonical); link != links.end()) port.byIdLink = link->second;
+    port.path = std::move(found.path);
+    port.description = std::move(found.description);
+    port.manufacturer = std::move(found.manufacturer);
+    if (!found.vendorId.empty() && !found.productId.empty()) port.usbId = found.vendorId + ":" + found.productId;
+    port.serialNumber = std::move(found.serialNumber);
+    port.byIdLink = std::move(found.byIdLink);
     port.state = ProbePortState(port.path);
     ports.push_back(std::move(port));
   }

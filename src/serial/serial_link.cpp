@@ -1,86 +1,110 @@
 #include "serial_link.h"
 
-#include <algorithm>
-
-#include "link_thread.h"
-#include "port_channel.h"
+#include "frame_trace.h"
+#include "port_io.h"
 #include "port_path.h"
+#include "port_reader.h"
 #include "trace.h"
 
 namespace corvane {
 
-SerialLink::SerialLink(QObject* parent) : QObject(parent), frameReceived_(std::make_shared<FrameFlag>()) {}
+SerialLink::SerialLink(std::shared_ptr<PortIoService> service, QObject* parent)
+    : QObject(parent), service_(std::move(service)), frameReceived_(std::make_shared<FrameFlag>()) {}
 
-SerialLink::~SerialLink() {
-  ClosePort();
-  for (const auto& thread : threads_) thread->wait();
-}
+SerialLink::SerialLink(QObject* parent) : SerialLink(PortIoService::Create(), parent) {}
+
+SerialLink::~SerialLink() { ClosePort(); }
 
 bool SerialLink::SetTimingProbe(TimingProbe* probe) {
-  if (open_) return false;
+  if (io_) return false;
   probe_ = probe;
   return true;
 }
 
 OpenResult SerialLink::OpenPort(const std::string& name) {
   ClosePort();
-  // Threads of closed ports are at most closing them (none waits for a dispatch any more); let
-  // them finish, so that a port just closed can be opened again at once.
-  for (const auto& ending : threads_) ending->wait();
-  auto handOver = std::make_shared<HandOver>();
-  // Runs on the link thread; the dispatch runs on this object's thread, the window thread.
-  auto postDispatch = [this, handOver] {
-    QMetaObject::invokeMethod(this, [this, handOver] { Dispatch(*handOver); }, Qt::QueuedConnection);
+  if (!joinTrace_ && FrameTrace().isDebugEnabled()) joinTrace_ = MakeJoinTrace();
+  PortReader::Hooks hooks;
+  // Both run on the serving thread; what they ask for runs on this object's thread, the window
+  // thread, and holds the reader until then.
+  hooks.post = [this](std::shared_ptr<PortReader> reader) {
+    QMetaObject::invokeMethod(this, [this, reader] { Dispatch(reader); }, Qt::QueuedConnection);
   };
-  auto thread =
-      std::make_unique<LinkThread>(PortPath(name), PortChannel{handOver, frameReceived_, std::move(postDispatch), probe_});
-  lastFailure_ = thread->Open();
-  if (lastFailure_.Failed()) {
-    thread->wait();  // it has nothing left to do but end
+  hooks.vanished = [this](std::shared_ptr<PortReader> reader, const std::string& cause) {
+    QMetaObject::invokeMethod(this, [this, reader, cause] { Vanished(reader, cause); }, Qt::QueuedConnection);
+  };
+  if (FrameTrace().isDebugEnabled())
+    hooks.traceRead = [](const std::uint8_t* data, std::size_t length) {
+      qCDebug(FrameTrace).noquote() << "in " << QString::fromStdString(FrameTraceText(data, length));
+    };
+  hooks.probe = probe_;
+  hooks.joinTrace = joinTrace_.get();
+  auto reader = std::make_shared<PortReader>(frameReceived_, std::move(hooks));
+  lastFailure_ = {};
+  io_ = service_->Open(PortPath(name), reader, lastFailure_);
+  if (!io_) {
     qCDebug(SerialTrace).noquote() << "open" << QString::fromStdString(name) << "failed:"
                                    << QString::fromStdString(CauseText(lastFailure_));
     return lastFailure_.result == OpenResult::kOk ? OpenResult::kOpenFailed : lastFailure_.result;
   }
   qCDebug(SerialTrace).noquote() << "open" << QString::fromStdString(name);
-  LinkThread* const raw = thread.get();
-  // Each thread is freed by its own Reap, queued once it has finished, and by nothing else while
-  // the link lives (OpenPort waits for ending threads but keeps them), so no other thread can
-  // have taken the address Reap looks for. Reaps still queued when the link is destroyed are
-  // discarded with it.
-  connect(raw, &QThread::finished, this, [this, raw] { Reap(raw); }, Qt::QueuedConnection);
-  threads_.push_back(std::move(thread));
-  open_ = raw;
-  handOver_ = std::move(handOver);
+  name_ = name;
+  reader_ = std::move(reader);
   return OpenResult::kOk;
 }
 
 void SerialLink::ClosePort() {
-  if (!open_) return;
+  if (!io_) return;
   qCDebug(SerialTrace) << "close";
-  handOver_->Cancel();
-  open_->Shutdown();
-  open_ = nullptr;
-  handOver_.reset();
+  reader_->Cancel();
+  io_->Close();
+  held_.clear();
+  heldEnds_.clear();
+  io_.reset();
+  reader_.reset();
 }
 
 void SerialLink::Send(const std::uint8_t* data, std::size_t length) {
-  if (!open_ || length == 0) return;
-  open_->Send(data, length);
+  if (!io_ || length == 0) return;
+  if (dispatching_) {
+    held_.insert(held_.end(), data, data + length);
+    heldEnds_.push_back(held_.size());
+    return;
+  }
+  io_->Write(data, length);
+  if (probe_) probe_->WriteIssued(data, length);
+  if (FrameTrace().isDebugEnabled())
+    qCDebug(FrameTrace).noquote() << "out" << QString::fromStdString(FrameTraceText(data, length));
 }
 
-void SerialLink::Dispatch(HandOver& handOver) {
-  handOver.Dispatch([this, &handOver](const std::uint8_t* frame, std::size_t length) {
-    // A chunk handed over before its port was closed (DISCONNECT, or a scan step that gave up
-    // on the port) would report a device on a port that is no longer open: drop it.
-    if (sink_ && !handOver.Cancelled()) sink_->OnFrame(frame, length);
-  });
+void SerialLink::Dispatch(const std::shared_ptr<PortReader>& reader) {
+  // Frames handed over before their port was closed (DISCONNECT, or a scan step that gave up on
+  // the port) would report a device on a port that is no longer open: the reader drops them.
+  dispatching_ = true;
+  const bool more = [&] {
+    struct Done {  // also when the sink throws
+      bool& flag;
+      ~Done() { flag = false; }
+    } done{dispatching_};
+    return reader->Dispatch([this](const std::uint8_t* frame, std::size_t length) {
+      if (sink_) sink_->OnFrame(frame, length);
+    });
+  }();
+  std::size_t begin = 0;
+  for (const std::size_t end : heldEnds_) {
+    Send(held_.data() + begin, end - begin);
+    begin = end;
+  }
+  held_.clear();
+  heldEnds_.clear();
+  if (more && reader == reader_) io_->Resume();
 }
 
-void SerialLink::Reap(LinkThread* thread) {
-  const auto it = std::find_if(threads_.begin(), threads_.end(), [thread](const auto& t) { return t.get() == thread; });
-  if (it == threads_.end()) return;
-  (*it)->wait();  // returns at once: the thread has finished
-  threads_.erase(it);
+void SerialLink::Vanished(const std::shared_ptr<PortReader>& reader, const std::string& cause) {
+  if (reader != reader_) return;  // closed meanwhile
+  qCDebug(SerialTrace).noquote() << "port vanished:" << QString::fromStdString(name_) << "("
+                                 << QString::fromStdString(cause) << ")";
+  if (sink_) sink_->OnPortVanished(cause);
 }
 
 }  // namespace corvane

@@ -1,9 +1,15 @@
-// The serial link: one port at a time, each with its own link thread that reads and writes it.
+// The serial link: one port at a time, served by the OS layer's I/O thread (port_io.h).
+//
+// The path of one frame: the serving thread reads what is queued (PortIoService), the reader
+// joins pieces into frames and checks them (PortReader, FrameJoiner, CheckFrame), raises
+// FrameReceived and hands the frames over to the window thread, which dispatches them to the
+// FrameSink one at a time; a reply sent from a dispatch is written on the window thread at once
+// (non-blocking; what the driver cannot take is finished by the serving thread), and the port
+// reads on once the dispatch has returned.
 //
 // Created on the window thread, which it serves: OpenPort, ClosePort, Send and the FrameReceived
-// calls come from there, and every accepted frame is dispatched there (to the FrameSink) through
-// the port's hand-over (hand_over.h). ClosePort never waits for the link thread, so it may be
-// called from inside a dispatch.
+// calls come from there. ClosePort never waits for the serving thread, so it may be called from
+// inside a dispatch.
 #pragma once
 #include <QObject>
 #include <chrono>
@@ -14,19 +20,22 @@
 #include <vector>
 
 #include "frame_flag.h"
-#include "hand_over.h"
 #include "link.h"
 #include "timing_probe.h"
 
 namespace corvane {
 
-class LinkThread;
+class PortIo;
+class PortIoService;
+class PortReader;
+class JoinTrace;
 
 class SerialLink : public QObject, public Link {
  public:
-  explicit SerialLink(QObject* parent = nullptr);
-  // Closes the port; waits only for link threads that are closing their ports, never for a
-  // dispatch. A frame handed over and not yet dispatched is dropped.
+  // Ports are served by `service`; links of a gang share one (one I/O thread for all ports).
+  explicit SerialLink(std::shared_ptr<PortIoService> service, QObject* parent = nullptr);
+  explicit SerialLink(QObject* parent = nullptr);  // with a service of its own
+  // Closes the port. A frame handed over and not yet dispatched is dropped.
   ~SerialLink() override;
 
   SerialLink(const SerialLink&) = delete;
@@ -36,31 +45,38 @@ class SerialLink : public QObject, public Link {
   void SetFrameSink(FrameSink* sink) { sink_ = sink; }
   // Observes the reads and writes of the ports opened from now on (null: none). Only while no
   // port is open; returns false, changing nothing, while one is. The probe must stay valid until
-  // the link is destroyed, since threads of closed ports may still be ending.
+  // the link is destroyed.
   bool SetTimingProbe(TimingProbe* probe);
 
-  // `name` is a path (opened as given) or a device name under /dev. Blocks until the port is
-  // open on its link thread or the open failed.
+  // `name` is a path (opened as given) or a device name under /dev.
   OpenResult OpenPort(const std::string& name) override;
   OpenFailure LastOpenFailure() const override { return lastFailure_; }
-  // A chunk handed over and not yet dispatched is dropped, and so is a send not yet written.
+  // A frame handed over and not yet dispatched is dropped, and so is a send not yet written.
   void ClosePort() override;
-  bool IsOpen() const override { return open_ != nullptr; }
+  // A port that vanished stays open to the session (it is only silent) until ClosePort.
+  bool IsOpen() const override { return io_ != nullptr; }
   void Send(const std::uint8_t* data, std::size_t length) override;
   void ClearFrameReceived() override { frameReceived_->Clear(); }
   bool WaitFrameReceived(std::chrono::milliseconds limit) override { return frameReceived_->Wait(limit); }
 
  private:
-  void Dispatch(HandOver& handOver);
-  void Reap(LinkThread* thread);
+  void Dispatch(const std::shared_ptr<PortReader>& reader);
+  void Vanished(const std::shared_ptr<PortReader>& reader, const std::string& cause);
 
+  std::shared_ptr<PortIoService> service_;
   FrameSink* sink_ = nullptr;
   TimingProbe* probe_ = nullptr;
   const std::shared_ptr<FrameFlag> frameReceived_;
+  std::unique_ptr<JoinTrace> joinTrace_;
   OpenFailure lastFailure_;
-  LinkThread* open_ = nullptr;  // the thread of the open port, if any
-  std::shared_ptr<HandOver> handOver_;
-  std::vector<std::unique_ptr<LinkThread>> threads_;  // the open one and those still ending
+  std::string name_;
+  std::unique_ptr<PortIo> io_;  // the open port, if any
+  std::shared_ptr<PortReader> reader_;
+  // Sends made during a dispatch, written as it returns to the port open then (a send followed by
+  // ClosePort in the same dispatch is never written).
+  bool dispatching_ = false;
+  std::vector<std::uint8_t> held_;
+  std::vector<std::size_t> heldEnds_;
 };
 
 }  // namespace corvane

@@ -19,8 +19,9 @@ struct SystemPort {
 };
 
 // In scan order: on Windows the COM names in the system's order, elsewhere USB-backed ports
-// first, each group in natural order (OrderPorts).
-std::vector<SystemPort> SystemSerialPorts();
+// first, each group in natural order (OrderPorts). `byIdDir` is where the stable links are looked
+// for (not on Windows).
+std::vector<SystemPort> SystemSerialPorts(const std::string& byIdDir = "/dev/serial/by-id");
 
 // The names of SystemSerialPorts().
 std::vector<std::string> SystemSerialPortNames();

@@ -36,6 +36,9 @@ class FrameSink {
  public:
   virtual ~FrameSink() = default;
   virtual void OnFrame(const std::uint8_t* frame, std::size_t length) = 0;
+  // The open port went away (USB adapter pulled, hang-up): it is closed, and the session sees a
+  // silent device until the link is closed. `cause` is the system's word for it.
+  virtual void OnPortVanished(const std::string& cause) { (void)cause; }
 };
 
 // The serial ports present now, in scan order.

@@ -15,6 +15,7 @@
 #include "holder_child.h"
 #include "open_cause.h"
 #include "port_holders.h"
+#include "holder_watch.h"
 #include "port_setup.h"
 #include "raw_pty.h"
 
@@ -205,15 +206,28 @@ class PortAccessTest : public QObject {
     QCOMPARE(CauseText(SettingsFailure(OpenResult::kOk)), std::string());
   }
 
-  void classificationOfQtErrors() {
+  // The holder check walks the process table again only when someone else may have taken or
+  // freed the port since its last walk.
+  void heldPortsAreSeenWithoutAWalkPerOpen() {
     FreePty pty;
-    const std::string device = pty.path();
-    QCOMPARE(ClassifyQtOpenError(device, QSerialPort::DeviceNotFoundError, {}).cause, OpenCause::kNotFound);
-    QCOMPARE(ClassifyQtOpenError(device, QSerialPort::PermissionError, {}, {{42, "minicom"}}).cause, OpenCause::kBusy);
-    if (::access(device.c_str(), R_OK | W_OK) == 0)
-      QCOMPARE(ClassifyQtOpenError(device, QSerialPort::PermissionError, {}).cause, OpenCause::kLocked);
-    const OpenFailure other = ClassifyQtOpenError(device, QSerialPort::ResourceError, QStringLiteral("gone"));
-    QCOMPARE(CauseText(other), std::string("I/O error: gone"));
+    HolderWatch watch;
+    QVERIFY(watch.Holders(pty.path()).empty());
+    for (int i = 0; i < 3; ++i) {  // this process's own opens and closes
+      watch.ExpectOwnOpen(pty.path());
+      PortLock lock;
+      QVERIFY(lock.Acquire(pty.path()));
+      QVERIFY(watch.Holders(pty.path()).empty());
+    }
+    QCOMPARE(watch.Walks(), 1);
+    {
+      HolderChild terminal(pty.path(), HolderChild::Hold::kOpen, "minicom");
+      QVERIFY(terminal.ok());
+      QCOMPARE(watch.Holders(pty.path()), (std::vector<PortHolder>{{terminal.pid(), "minicom"}}));
+      QCOMPARE(watch.Holders(pty.path()).size(), std::size_t{1});  // still held: no walk needed
+      QCOMPARE(watch.Walks(), 2);
+    }
+    QVERIFY(watch.Holders(pty.path()).empty());  // its close was seen
+    QCOMPARE(watch.Walks(), 3);
   }
 
   void theGroupThatGrantsAccess() {

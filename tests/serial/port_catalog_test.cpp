@@ -8,7 +8,7 @@
 #include <QTest>
 
 #include "port_path.h"
-#include "system_ports.h"
+#include "system_port.h"
 #include "trace.h"
 
 using namespace corvane;

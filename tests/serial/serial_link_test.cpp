@@ -131,7 +131,7 @@ class SerialLinkTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { threads_ = ThreadCount(); }  // before any link thread
+  void initTestCase() { threads_ = ThreadCount(); }  // before any link and its I/O thread
 
   void framesAreTheChunksAsTheyArrive() {
     Rig rig;
@@ -140,20 +140,25 @@ class SerialLinkTest : public QObject {
     QVERIFY(rig.link.IsOpen());
     QVERIFY(rig.Marker(1));  // one write, one chunk, one dispatch
 
-    // Two frames in one write are one chunk: only the first frame is looked at.
+    // Two frames in one write are one read: handed over whole, as the first frame; the second,
+    // beyond the first 64 bytes, follows as a frame of its own.
     const Bytes pair = Join(MakeFrame(2), MakeFrame(3));
     rig.pty.Write(pair);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.sink.frames.size(), std::size_t{2}, kDeadlineMs);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.sink.frames.size(), std::size_t{3}, kDeadlineMs);
     QCOMPARE(rig.sink.frames[1], pair);
+    QCOMPARE(rig.sink.frames[2], MakeFrame(3));
     QVERIFY(Drained(rig.pty));
 
-    // Too short, and a frame in two writes read apart: bad chunks, never dispatched.
+    // A frame in pieces read apart is joined, and bytes that cannot begin a frame are dropped:
+    // 15 bytes of a frame whose rest never comes, then the frame whole in two writes.
     const Bytes split = MakeFrame(4);
     for (const Bytes& part : {Bytes(split.begin(), split.begin() + 15), Bytes(split.begin(), split.begin() + 32),
                               Bytes(split.begin() + 32, split.end())}) {
       rig.pty.Write(part);
       QVERIFY(Drained(rig.pty));
     }
+    QTRY_COMPARE_WITH_TIMEOUT(rig.sink.frames.size(), std::size_t{4}, kDeadlineMs);
+    QCOMPARE(rig.sink.frames[3], split);
     QVERIFY(rig.Marker(5));
   }
 
@@ -299,7 +304,7 @@ class SerialLinkTest : public QObject {
     rig.pty.Write(MakeFrame(14));
     QTRY_VERIFY_WITH_TIMEOUT(closed, kDeadlineMs);
     QVERIFY(!rig.link.IsOpen());
-    QVERIFY(ThreadsBackTo(threads_));
+    QVERIFY(ThreadsBackTo(threads_ + 1));
     QCoreApplication::processEvents();
     QCOMPARE(rig.sink.frames.size(), std::size_t{1});
     QCOMPARE(rig.pty.QueuedAtSlave(), std::size_t{64});  // never read
@@ -331,7 +336,7 @@ class SerialLinkTest : public QObject {
     QCOMPARE(rig.pty.Read(64, kDeadlineMs), c);
     QVERIFY(rig.Marker(45));  // the new port reads too
     rig.link.ClosePort();
-    QVERIFY(ThreadsBackTo(threads_));  // all written that ever will be
+    QVERIFY(ThreadsBackTo(threads_ + 1));  // all written that ever will be
     QVERIFY(rig.pty.Read(1, 50).empty());
   }
 
@@ -353,14 +358,14 @@ class SerialLinkTest : public QObject {
     Rig rig;
     QCOMPARE(rig.Open(), OpenResult::kOk);
     rig.link.ClosePort();
-    QVERIFY(ThreadsBackTo(threads_));
+    QVERIFY(ThreadsBackTo(threads_ + 1));
     const int descriptors = DescriptorCount();
 
     for (int i = 0; i < 1000; ++i) {
       QCOMPARE(rig.Open(), OpenResult::kOk);
       rig.link.ClosePort();
     }
-    QVERIFY(ThreadsBackTo(threads_));
+    QVERIFY(ThreadsBackTo(threads_ + 1));
     QTRY_COMPARE_WITH_TIMEOUT(DescriptorCount(), descriptors, kDeadlineMs);
   }
 

@@ -15,7 +15,7 @@ namespace {
 constexpr DWORD kDeviceNamesSize = 0xFFFF;  // a longer list makes the query fail: no ports
 }
 
-std::vector<SystemPort> SystemSerialPorts() {
+std::vector<SystemPort> SystemSerialPorts(const std::string& /*byIdDir*/) {  // Windows has no stable links
   std::vector<SystemPort> ports;
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = sizeof(version);
