@@ -99,7 +99,12 @@ class WindowE2eTest : public QObject {
         if (box.text == "Firmware update completed successfully!") return true;
       return false;
     };
-    QVERIFY(testing::WaitFor(verdictShown, 60s));
+    const auto seen = [&] {
+      QString text = "status: " + window.StatusLine()->currentMessage() + "; boxes:";
+      for (const auto& box : dialogs.boxes) text += " [" + box.text + "]";
+      return text.toUtf8();
+    };
+    QVERIFY2(testing::WaitFor(verdictShown, 60s), seen().constData());
     QVERIFY(testing::WaitFor([] { return SoundPlayed("PlaySoundA voice//update_is_ready.wav SND_FILENAME | SND_ASYNC"); }));
     QVERIFY(!SoundPlayed("PlaySoundA voice//update_failed.wav SND_FILENAME | SND_ASYNC"));
 

@@ -242,9 +242,16 @@ void RunWriter(const std::shared_ptr<PortState>& state) {
   }
 }
 
+// Wine maps COM ports onto Unix devices, pseudo-terminals among them, where clearing the output
+// discards what the other side has not read yet: bytes a real line would already have delivered.
+bool OutputPurgeCutsDelivered() {
+  static const bool wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
+}
+
 class Port final : public WindowsPortIo {
  public:
-  explicit Port(std::shared_ptr<PortState> state) : state_(std::move(state)) {}
+  explicit Port(std::shared_ptr<PortState> state) : state_(std::move(state)), purgeOutput_(!OutputPurgeCutsDelivered()) {}
   ~Port() override { Close(); }
 
   void Resume() override {
@@ -254,13 +261,13 @@ class Port final : public WindowsPortIo {
     state_->readerWake.notify_all();
   }
 
-  // The driver's output queue is cleared before a write when none is in progress or waiting;
-  // a write in progress is never cut.
+  // The driver's output queue is cleared before a write when none is in progress or waiting
+  // (not under Wine); a write in progress is never cut.
   void Write(const std::uint8_t* data, std::size_t length) override {
     if (length == 0) return;
     std::lock_guard lock(state_->mutex);
     if (state_->closed) return;
-    if (!state_->writing && state_->pending.empty()) PurgeComm(state_->port, PURGE_TXCLEAR);
+    if (purgeOutput_ && !state_->writing && state_->pending.empty()) PurgeComm(state_->port, PURGE_TXCLEAR);
     state_->pending.insert(state_->pending.end(), data, data + length);
     state_->writerWake.notify_one();
   }
@@ -277,6 +284,7 @@ class Port final : public WindowsPortIo {
 
  private:
   const std::shared_ptr<PortState> state_;
+  const bool purgeOutput_;
 };
 
 class WindowsPortIoService final : public PortIoService {
