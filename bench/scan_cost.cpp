@@ -4,6 +4,9 @@
 // (SystemPortLister) and kept current from hotplug notices (HotplugPortLister), the latter also
 // with the check before the open of one port per step. A program, not a test.
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -24,6 +27,7 @@
 #include "port_list.h"
 #include "port_path.h"
 #include "raw_pty.h"
+#include "serial_link.h"
 
 namespace {
 
@@ -33,6 +37,38 @@ using Clock = std::chrono::steady_clock;
 struct BenchOptions {
   std::chrono::milliseconds run{std::chrono::seconds(10)};
   std::string port;
+  int crowd = 300;  // processes started to stand for a desktop's
+};
+
+// Processes that hold descriptors as a desktop's programs do (17 each: 300 hold about 5,000),
+// until the crowd is destroyed.
+class Crowd {
+ public:
+  explicit Crowd(int processes) {
+    int release[2];
+    if (processes <= 0 || ::pipe(release) != 0) return;
+    for (int i = 0; i < processes; ++i) {
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        ::close(release[1]);
+        for (int d = 0; d < 17; ++d) (void)::open("/dev/null", O_RDONLY);
+        char c;
+        (void)!::read(release[0], &c, 1);  // until the parent lets go
+        ::_exit(0);
+      }
+      if (pid > 0) pids_.push_back(pid);
+    }
+    ::close(release[0]);
+    release_ = release[1];
+  }
+  ~Crowd() {
+    if (release_ >= 0) ::close(release_);
+    for (const pid_t pid : pids_) ::waitpid(pid, nullptr, 0);
+  }
+
+ private:
+  std::vector<pid_t> pids_;
+  int release_ = -1;
 };
 
 double CpuSeconds() {
@@ -109,6 +145,31 @@ void MeasureListers(std::chrono::milliseconds run) {
   std::printf("  after, plus the check before an open:  %5.2f %% of one core\n", withCheck);
 }
 
+// A silent port scanned as the window scans it: at each 100 ms step the port is opened, an
+// identification request sent, and the port closed again. Before: the holder check walked the
+// process table before every open; after: the link's own open, which walks it only when the port
+// may have changed hands.
+void MeasureSilentScan(const std::string& port, std::chrono::milliseconds run) {
+  const auto [processes, descriptors] = ProcessTable();
+  std::printf("a silent port scanned for %.0f s (%d processes, %d descriptors listed):\n", run.count() / 1000.0,
+              processes, descriptors);
+  const double walk = CoreShareAtTenSteps([&] { (void)CheckPortBeforeOpen(port); }, run);
+  std::printf("  holder walk before every open (before): %5.2f %% of one core\n", walk);
+  SerialLink link;
+  const std::uint8_t request[12] = {0xDA, 0x00};
+  int refused = 0;
+  const double scan = CoreShareAtTenSteps(
+      [&] {
+        if (link.OpenPort(port) != OpenResult::kOk && !refused++)
+          std::printf("  open refused: %s\n", CauseText(link.LastOpenFailure()).c_str());
+        link.Send(request, sizeof request);
+        link.ClosePort();
+      },
+      run);
+  std::printf("  the link's open, request and close (after): %5.2f %% of one core%s\n", scan,
+              refused ? " (some opens were refused)" : "");
+}
+
 command_line::Parsed<BenchOptions> Parse(const std::vector<std::string>& args) {
   command_line::Parsed<BenchOptions> parsed;
   const std::string usage =
@@ -121,11 +182,14 @@ command_line::Parsed<BenchOptions> Parse(const std::vector<std::string>& args) {
       "  --seconds S    how long each lister runs (default 10)\n"
       "  --port PATH    the device for the holder check (default: the first system port, else a\n"
       "                 pseudo-terminal)\n"
+      "  --crowd N      start N processes holding 17 descriptors each for the silent-port scan\n"
+      "                 (default 300; 0: none)\n"
       "  -h, --help     show this text\n"
       "  -V, --version  show the version\n";
   command_line::Parser parser("corvane-scan-bench", usage, command_line::VersionLine("corvane-scan-bench"));
   command_line::AddSeconds(parser.app(), "--seconds", parsed.options.run, 600);
   command_line::AddPath(parser.app(), "--port", parsed.options.port);
+  parser.app().add_option("--crowd", parsed.options.crowd)->check(CLI::Range(0, 2000));
   parsed.outcome = parser.Parse(args);
   return parsed;
 }
@@ -148,5 +212,12 @@ int main(int argc, char** argv) {
   }
   MeasureHolderCheck(port);
   MeasureListers(parsed.options.run);
+  {
+    Crowd crowd(parsed.options.crowd);
+    // The scan's open needs a port nobody else holds: a pseudo-terminal of our own, made after
+    // the crowd was forked.
+    RawPty silent = OpenRawPty();
+    MeasureSilentScan(silent.slavePath, parsed.options.run);
+  }
   return 0;
 }

@@ -181,7 +181,7 @@ for file in corvane-programmer.exe corvane-flash.exe corvane-pack.exe Qt6Widgets
   [ -f "$installed/$file" ] || { echo "not installed: $file" >&2; exit 1; }
 done
 # The shortcut starts the window in the install folder, where voice\ is.
-strings -el "$menu/Corvane Programmer.lnk" | grep -qFx 'C:\Program Files\Corvane Programmer' || {
+strings -el "$menu/Corvane Programmer.lnk" | grep -qE '^.?C:\\Program Files\\Corvane Programmer$' || {
   echo "the Start-menu shortcut does not start in the install folder" >&2
   exit 1
 }

@@ -21,6 +21,10 @@ inline constexpr const char* kRecordRejectedEnd = ", but its identification reco
 // After the idle timeout in seconds.
 inline constexpr const char* kIdle = "Nothing came from the device for ";
 inline constexpr const char* kIdleEnd = "; the port is closed.";
+// "The port /dev/ttyUSB0 went away (hang-up): was the adapter unplugged?"
+inline constexpr const char* kPortVanished = "The port ";
+inline constexpr const char* kPortVanishedWhy = " went away (";
+inline constexpr const char* kPortVanishedEnd = "): was the adapter unplugged?";
 // At the end, when standard output could not be written (a closed pipe, a full disk).
 inline constexpr const char* kOutputLost =
     "Standard output could not be written; some of the report was lost. The exit status still gives the result.";

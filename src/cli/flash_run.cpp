@@ -83,6 +83,12 @@ void FlashRun::OnOutcome(Outcome outcome) {
   }
 }
 
+void FlashRun::OnPortVanished(const std::string& cause) {
+  if (host_.Finished() || phase_ == Phase::kScanning) return;
+  view_.Message(texts::kPortVanished + PortShown(view_.LastOpenedPort()) + texts::kPortVanishedWhy + cause + texts::kPortVanishedEnd);
+  Finish(ExitStatus::kLinkDropped);
+}
+
 void FlashRun::OnFrame(const std::uint8_t* frame, std::size_t length) {
   if (idleDeadline_.isActive()) idleDeadline_.start(options_.idleTimeout);
   host_.OnFrame(frame, length);

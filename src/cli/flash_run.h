@@ -47,6 +47,9 @@ class FlashRun : public QObject, private qt::SessionPolicy, private FrameSink {
   void IdleTimedOut();
   // Frames pass through on their way to the host: each one restarts the idle timer.
   void OnFrame(const std::uint8_t* frame, std::size_t length) override;
+  // Once a device was reported, a port that went away ends the run at once (while scanning, the
+  // scan goes on to the next port).
+  void OnPortVanished(const std::string& cause) override;
   void Finish(ExitStatus status);
   void Interrupt();
 

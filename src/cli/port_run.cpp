@@ -130,6 +130,12 @@ void PortRun::OnOutcome(Outcome outcome) {
   }
 }
 
+void PortRun::OnPortVanished(const std::string& cause) {
+  if (done_ || phase_ == Phase::kScanning) return;
+  console_.Message(texts::kPortVanished + PortShown(port_) + texts::kPortVanishedWhy + cause + texts::kPortVanishedEnd);
+  Finish(ExitStatus::kLinkDropped);
+}
+
 void PortRun::OnFrame(const std::uint8_t* frame, std::size_t length) {
   if (idleDeadline_.isActive()) idleDeadline_.start(options_.idleTimeout);
   host_.OnFrame(frame, length);

@@ -80,6 +80,9 @@ class PortRun : public QObject, private qt::SessionPolicy, private FrameSink {
   void ShowError(const std::string& message) override;
   void OnOutcome(Outcome outcome) override;
   void OnFrame(const std::uint8_t* frame, std::size_t length) override;
+  // Once a device was reported, a port that went away ends the run at once (while scanning, the
+  // scan goes on to the next port).
+  void OnPortVanished(const std::string& cause) override;
   void IdleTimedOut();
   void Finish(ExitStatus status);
   void ErrLine(const std::string& line);
