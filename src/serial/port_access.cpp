@@ -4,6 +4,8 @@
 #if defined(__unix__) || defined(__APPLE__)
 #include <grp.h>
 #include <unistd.h>
+
+#include "holder_watch.h"  // posix/
 #endif
 #if defined(__linux__)
 #include <sys/sysmacros.h>
@@ -14,7 +16,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "holder_watch.h"
 #include "open_cause.h"
 #include "port_holders.h"
 #include "trace.h"
