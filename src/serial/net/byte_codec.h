@@ -15,9 +15,8 @@ class ByteCodec {
   // with to `reply` (written before any later write).
   virtual void Decode(const std::uint8_t* input, std::size_t length, std::vector<std::uint8_t>& data,
                       std::vector<std::uint8_t>& reply) = 0;
-  // Bytes to send, appended to `out`. `idle`: nothing written before is still on its way, so the
-  // far end's transmit queue may be cleared first, as a local port's is.
-  virtual void Encode(const std::uint8_t* data, std::size_t length, bool idle, std::vector<std::uint8_t>& out) = 0;
+  // Bytes to send, appended to `out`.
+  virtual void Encode(const std::uint8_t* data, std::size_t length, std::vector<std::uint8_t>& out) = 0;
 };
 
 }  // namespace corvane

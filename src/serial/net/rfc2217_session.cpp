@@ -73,8 +73,7 @@ void Rfc2217Session::Decode(const std::uint8_t* input, std::size_t length, std::
   out_ = nullptr;
 }
 
-void Rfc2217Session::Encode(const std::uint8_t* data, std::size_t length, bool idle, std::vector<std::uint8_t>& out) {
-  if (idle) ComPortCommand(out, rfc2217::kPurgeData, rfc2217::kPurgeTransmit, 1);
+void Rfc2217Session::Encode(const std::uint8_t* data, std::size_t length, std::vector<std::uint8_t>& out) {
   EncodeData(data, length, out);
 }
 

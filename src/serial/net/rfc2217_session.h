@@ -2,8 +2,12 @@
 // bytes and time: the Telnet options (BINARY both ways, COM-PORT-OPTION), the line settings of
 // the link (115200 baud, 8 data bits, no parity, one stop bit, no flow control, DTR and RTS off)
 // each checked against the server's acknowledgement, the receive queue purged; then, once open,
-// the port's codec: data undoubled and freed of the server's commands, requests answered, the
-// transmit queue purged before a write when nothing is on its way.
+// the port's codec: data undoubled and freed of the server's commands, requests answered.
+//
+// The server's transmit queue is not purged before a frame, as a local port's is when empty:
+// ser2net carries out a PURGE-DATA after the data that follows it in the stream has reached its
+// device, so the purge throws away the very frame it was sent ahead of (and a local port's queue
+// is only cleared when it is empty anyway).
 //
 // A server without modem lines on its device (ser2net on a pseudo-terminal) does not answer
 // DTR and RTS: those answers are waited for only kModemLineGrace past the others.
@@ -35,7 +39,6 @@ inline constexpr std::uint8_t kControlNoFlow = 1;
 inline constexpr std::uint8_t kControlDtrOff = 9;
 inline constexpr std::uint8_t kControlRtsOff = 12;
 inline constexpr std::uint8_t kPurgeReceive = 1;
-inline constexpr std::uint8_t kPurgeTransmit = 2;
 }  // namespace rfc2217
 
 class Rfc2217Session : public ByteCodec, private telnet::TelnetEvents {
@@ -65,7 +68,7 @@ class Rfc2217Session : public ByteCodec, private telnet::TelnetEvents {
   // ByteCodec, once open.
   void Decode(const std::uint8_t* input, std::size_t length, std::vector<std::uint8_t>& data,
               std::vector<std::uint8_t>& reply) override;
-  void Encode(const std::uint8_t* data, std::size_t length, bool idle, std::vector<std::uint8_t>& out) override;
+  void Encode(const std::uint8_t* data, std::size_t length, std::vector<std::uint8_t>& out) override;
 
  private:
   // The settings asked for, in the order they are sent; each answered at most once.

@@ -100,15 +100,14 @@ void WriteRawLocked(Loop& loop, PosixPort& port, const std::uint8_t* data, std::
 
 void WriteLocked(Loop& loop, PosixPort& port, const std::uint8_t* data, std::size_t length) {
   if (port.fd < 0 || length == 0) return;
-  // Nothing in progress: clear the transmit queue as the sender does before each frame. Not on a
-  // pseudo-terminal, where that would discard the last write on its way; for a connection, the
-  // codec asks the far end for it (a socket's own queue counts what the far end has not taken).
   if (port.codec) {
-    const bool idle = port.rest.empty() && DriverOutputQueued(port.fd) == 0;
     port.encoded.clear();
-    port.codec->Encode(data, length, idle, port.encoded);
+    port.codec->Encode(data, length, port.encoded);
     return WriteRawLocked(loop, port, port.encoded.data(), port.encoded.size());
   }
+  // Nothing in progress: clear the driver's transmit queue as the sender does before each frame.
+  // Not on a pseudo-terminal, where that would discard the last write on its way, nor on a
+  // connection (see rfc2217_session.h).
   if (port.rest.empty() && !port.pseudoTerminal && !port.network && DriverOutputQueued(port.fd) == 0)
     (void)::tcflush(port.fd, TCOFLUSH);
   WriteRawLocked(loop, port, data, length);
