@@ -3,6 +3,7 @@
 // mid-transfer, a gang over the network mixed with a local port, the line settings the
 // controller's pseudo-terminal gets, and the causes of ports that cannot be opened.
 #include <QTest>
+#include <algorithm>
 #include <cstring>
 
 #include "flash_tool.h"
@@ -54,9 +55,11 @@ class Ser2netTest : public QObject {
   void identifyAndUpdate() {
     QFETCH(bool, rfc2217);
     QFETCH(bool, erased);
-    // Equal blocks in a row are blocks, not resends, unless the answer to the first was lost.
-    SimConfig config;
-    config.randomSeed = 5;
+    // Equal blocks in a row (the erased image) are blocks, not resends, unless the answer to the
+    // first was lost; a response timer of a second keeps a loaded machine from resending.
+    SimConfig config = Controller();
+    if (erased) config.resendRule = ResendRule::kAfterLostAnswer;
+    config.blockIntervalMs = 1000;
     PtyController device(config);
     std::string failed;
     QVERIFY2(device.Start(&failed), failed.c_str());
@@ -74,14 +77,18 @@ class Ser2netTest : public QObject {
     const std::vector<std::uint8_t> image = erased ? std::vector<std::uint8_t>(40 * 64, 0xFF) : Image(40);
     const std::vector<std::uint8_t> file = PackFirmware({1, 11, 0xC0FFEE01}, image, random);
     const QString path = Write(dir_, erased ? "erased.sbin" : "random.sbin", file);
-    const Run update = Flash({"--port", urls[0], "--scan-timeout", "10", "firmware", path});
+    const Run update = Flash({"--port", urls[0], "--scan-timeout", "10", "--trace", "firmware", path});
     QVERIFY2(update.exitCode == 0, qPrintable(update.err + server.Log()));
     QCOMPARE(update.out.last(), QString("Firmware update completed successfully!"));
     const SimObservations seen = device.Observe();
-    QVERIFY2(seen.blocks.size() * 64 == file.size(),
-             qPrintable(QString("%1 blocks, %2 resends, %3 bad CRC\n").arg(seen.blocks.size()).arg(seen.resends).arg(seen.badCrcFrames) + update.err));
+    const std::size_t blocks = file.size() / 64;
+    // An erased block resent by a host that was slow to read the answer is taken as one more.
+    const auto resent = static_cast<std::size_t>(update.err.count("request resent"));
+    QVERIFY2(seen.blocks.size() >= blocks && seen.blocks.size() <= blocks + (erased ? resent : 0),
+             qPrintable(QString("%1 blocks for %2, %3 resent").arg(seen.blocks.size()).arg(blocks).arg(resent)));
     for (std::size_t k = 0; k < seen.blocks.size(); ++k)
-      QVERIFY2(std::memcmp(seen.blocks[k].data(), file.data() + 64 * k, 64) == 0, qPrintable(QString("block %1").arg(k)));
+      QVERIFY2(std::memcmp(seen.blocks[k].data(), file.data() + 64 * std::min(k, blocks - 1), 64) == 0,
+               qPrintable(QString("block %1").arg(k)));
     QVERIFY(seen.endFrame.has_value());
   }
 
@@ -121,7 +128,7 @@ class Ser2netTest : public QObject {
   void gangOverTheNetwork() {
     Devsim devsim;
     QString error;
-    const QStringList ptys = devsim.Start({"--strict-resends"}, 9, &error);  // a late answer may cause a resend
+    const QStringList ptys = devsim.Start({"--strict-resends", "--interval", "1000"}, 9, &error);
     QVERIFY2(ptys.size() == 9, qPrintable(error));
     std::vector<Ser2net::Serve> serves;
     for (int i = 0; i < 8; ++i) serves.push_back({ptys[i], i % 2 == 0});
