@@ -22,7 +22,7 @@ CC=$cc CXX=$cxx cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYP
 cmake --build "$build" -j2
 
 status=0
-for target in fuzz_frame fuzz_firmware_header fuzz_data_map_header fuzz_session; do
+for target in fuzz_frame fuzz_frame_joiner fuzz_firmware_header fuzz_data_map_header fuzz_session; do
   # A received chunk is at most 4096 bytes; the session's 256 steps take about a kilobyte.
   max_len=4200
   [[ $target == fuzz_session ]] && max_len=1024

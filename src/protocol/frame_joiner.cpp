@@ -29,7 +29,7 @@ void FrameJoiner::Take(const std::uint8_t* data, std::size_t length, const Frame
   if (count_ > 0 && lastRead_ && now - *lastRead_ > kGap) DropFront(count_, JoinTrace::DropCause::kGap);
   lastRead_ = now;
 
-  if (PassesAlone(data, length)) {
+  if (!CompletesHeld(data, length) && PassesAlone(data, length)) {
     if (count_ > 0) DropFront(count_, JoinTrace::DropCause::kWhole);
     frame(data, length);
     if (length > kFrameSize) Join(data + kFrameSize, length - kFrameSize, frame);
@@ -60,6 +60,17 @@ void FrameJoiner::Join(const std::uint8_t* data, std::size_t length, const Frame
   } else if (trace_) {
     trace_->Held(count_, pieces_);
   }
+}
+
+// Whether the held bytes and the start of this read make a frame: then the read is their rest,
+// even if it passes the check by itself as well (a coincidence of the CRC).
+bool FrameJoiner::CompletesHeld(const std::uint8_t* data, std::size_t length) {
+  if (count_ == 0) return false;
+  const std::size_t room = std::min(kFrameSize - count_, length);
+  std::memcpy(held_.data() + count_, data, room);  // beyond count_: not held yet
+  for (std::size_t l = std::max(count_ + 1, kMinFrameSize); l <= count_ + room; ++l)
+    if (CheckFrame(held_.data(), static_cast<std::uint16_t>(l))) return true;
+  return false;
 }
 
 // Hands on the shortest frame at the front of what is held, if there is one, and keeps the rest.

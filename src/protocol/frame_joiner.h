@@ -5,7 +5,8 @@
 //
 // - A read that passes CheckFrame by itself, with nothing held, is one frame as it stands: it is
 //   handed on whole, once (CheckFrame looks at its first 64 bytes). Its bytes beyond the first 64
-//   are kept as the start of what follows. Held bytes before such a read are dropped.
+//   are kept as the start of what follows. Held bytes before such a read are dropped, unless
+//   they and the read's start make a frame.
 // - Any other read is appended to the bytes held. The smallest length of 16..64 from the front
 //   that passes CheckFrame is a frame; it is handed on and the rest stays held. Bytes at the
 //   front that cannot begin a frame (every frame begins with 0xDA), and a front that made no
@@ -49,11 +50,11 @@ class FrameJoiner {
  public:
   // Pieces of one frame come within an adapter's latency of each other: an FTDI chip sends what
   // it has at least every 16 ms (its default latency timer; 1 ms in low-latency mode), a CH340
-  // after a few character times, a 16550 after 4 character times (0.35 ms at 115200). 40 ms
-  // allows the 16 ms timer, USB scheduling and a busy host, and is shorter than the host's wait
-  // before it repeats an identification (200 ms) or an end frame (100 ms), so a stale piece is
-  // gone before the repeat's answer comes.
-  static constexpr std::chrono::milliseconds kGap{40};
+  // after a few character times, a 16550 after 4 character times (0.35 ms at 115200). 50 ms
+  // allows three such timer periods, so that a link thread woken late by a busy machine still
+  // joins them, and is at most half of what the host waits before it repeats an end frame
+  // (100 ms) or an identification (200 ms), so a stale piece is gone before a repeat's answer.
+  static constexpr std::chrono::milliseconds kGap{50};
 
   using FrameSink = std::function<void(const std::uint8_t* frame, std::size_t length)>;
 
@@ -68,6 +69,7 @@ class FrameJoiner {
 
  private:
   void Join(const std::uint8_t* data, std::size_t length, const FrameSink& frame);
+  bool CompletesHeld(const std::uint8_t* data, std::size_t length);
   bool TakeFrame(const FrameSink& frame);
   void DropFront(std::size_t bytes, JoinTrace::DropCause cause);
   void DropToFrameStart(std::size_t from);

@@ -18,12 +18,13 @@
 
 #include "frame_flag.h"
 #include "frame_joiner.h"
+#include "join_trace.h"
 #include "port_io.h"
 #include "timing_probe.h"
 
 namespace corvane {
 
-class PortReader : public PortReceiver, public std::enable_shared_from_this<PortReader>, private JoinClock {
+class PortReader : public PortReceiver, public std::enable_shared_from_this<PortReader> {
  public:
   struct Hooks {
     // On the serving thread: frames are ready; have the window thread call Dispatch.
@@ -51,10 +52,9 @@ class PortReader : public PortReceiver, public std::enable_shared_from_this<Port
   bool Cancelled() const { return cancelled_; }
 
  private:
-  std::chrono::steady_clock::time_point Now() const override { return std::chrono::steady_clock::now(); }
-
   const std::shared_ptr<FrameFlag> frameReceived_;
   const Hooks hooks_;
+  const SteadyJoinClock clock_;
   FrameJoiner joiner_;
   std::atomic<bool> cancelled_{false};
   std::mutex mutex_;  // the frames cross threads here

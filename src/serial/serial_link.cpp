@@ -1,6 +1,7 @@
 #include "serial_link.h"
 
 #include "frame_trace.h"
+#include "join_trace.h"
 #include "port_io.h"
 #include "port_path.h"
 #include "port_reader.h"
@@ -23,7 +24,7 @@ bool SerialLink::SetTimingProbe(TimingProbe* probe) {
 
 OpenResult SerialLink::OpenPort(const std::string& name) {
   ClosePort();
-  if (!joinTrace_ && FrameTrace().isDebugEnabled()) joinTrace_ = MakeJoinTrace();
+  if (!joinTrace_ && FrameTrace().isDebugEnabled()) joinTrace_ = std::make_unique<FrameJoinTrace>();
   PortReader::Hooks hooks;
   // Both run on the serving thread; what they ask for runs on this object's thread, the window
   // thread, and holds the reader until then.

@@ -3,7 +3,6 @@
 // categories on.
 #pragma once
 #include <QLoggingCategory>
-#include <memory>
 
 namespace corvane {
 
@@ -14,9 +13,5 @@ Q_DECLARE_LOGGING_CATEGORY(ScanTrace)    // corvane.scan: the scan's steps, the 
 // Switches every corvane.* category on. Rules in QT_LOGGING_RULES still win, so a single
 // category can be turned off again from the environment.
 void EnableTrace();
-
-class JoinTrace;
-// Frames joined from pieces, pieces held and bytes dropped, as lines of corvane.frames.
-std::unique_ptr<JoinTrace> MakeJoinTrace();
 
 }  // namespace corvane

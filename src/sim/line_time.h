@@ -5,12 +5,40 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 #include <vector>
+
+#include "sim_config.h"
 
 namespace corvane {
 
 using LineClockType = std::chrono::steady_clock;
 using LineTime = LineClockType::time_point;
+
+// How long `bytes` take on an 8N1 wire of `baud` bit/s (0: no time).
+LineClockType::duration LineDuration(std::size_t bytes, std::uint32_t baud);
+
+// The rate a controller's line keeps: its own, or 115200 for pieces that need a pace.
+std::uint32_t EffectiveBaud(const SimConfig& config);
+
+// One piece of a write as an adapter hands it over: the bytes up to `end` (from the write's
+// start), reaching the host at `at`.
+struct DeliveryPiece {
+  std::size_t end = 0;
+  LineTime at{};
+};
+
+// The pieces of a write of `bytes` whose first byte starts on the wire at `start`, in order.
+// Adapter timers (the FTDI latency tick) run on the line clock, so a write meets them at any
+// phase.
+std::vector<DeliveryPiece> DeliveryPieces(Delivery delivery, std::size_t bytes, LineTime start, std::uint32_t baud);
+
+// "whole", "uart", "ftdi", "ftdi16", "ch340", "cdc".
+const char* DeliveryName(Delivery delivery);
+std::optional<Delivery> DeliveryNamed(std::string_view name);
+inline constexpr Delivery kDeliveries[] = {Delivery::kWhole, Delivery::kUart,  Delivery::kFtdi,
+                                           Delivery::kFtdi16, Delivery::kCh340, Delivery::kCdc};
 
 // 8N1: a start bit, eight data bits and a stop bit per byte. The receive and the send direction
 // are separate wires; each carries one byte after the other.

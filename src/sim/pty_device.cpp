@@ -249,7 +249,8 @@ void PtyController::Handle(const std::uint8_t* data, std::size_t length, LineTim
   {
     std::lock_guard<std::mutex> lock(mutex_);
     response = controller_.Receive(data, length);
-    baud = controller_.Config().lineBaud;
+    baud = EffectiveBaud(controller_.Config());
+    delivery_ = controller_.Config().delivery;
     lineLog_.Add({true, length, readAt});
   }
   changed_.notify_all();
@@ -267,13 +268,29 @@ void PtyController::Handle(const std::uint8_t* data, std::size_t length, LineTim
 }
 
 void PtyController::Queue(SimResponse response, LineTime arrived) {
+  // Pieces of a write may reach the host after the next write's line time (an adapter's tail
+  // timeout or tick): nothing overtakes what is queued before it.
+  auto push = [this](Outgoing item) {
+    if (!pending_.empty()) item.due = std::max(item.due, pending_.back().due);
+    pending_.push_back(std::move(item));
+  };
   LineTime ready = arrived;
   for (SimWrite& write : response.writes) {
-    ready = line_.Send(write.bytes.size(), ready + std::chrono::milliseconds(write.pauseBeforeMs));
-    pending_.push_back({ready, std::move(write.bytes)});
+    const std::size_t size = write.bytes.size();
+    ready = line_.Send(size, ready + std::chrono::milliseconds(write.pauseBeforeMs));
+    if (delivery_ == Delivery::kWhole) {
+      push({ready, std::move(write.bytes)});
+      continue;
+    }
+    // Each piece is a write of its own, at the time the adapter hands it over.
+    std::size_t begin = 0;
+    for (const DeliveryPiece& piece : DeliveryPieces(delivery_, size, ready - line_.Duration(size), line_.Baud())) {
+      push({piece.at, Bytes(write.bytes.begin() + static_cast<std::ptrdiff_t>(begin),
+                            write.bytes.begin() + static_cast<std::ptrdiff_t>(piece.end))});
+      begin = piece.end;
+    }
   }
-  if (response.vanish || response.transferEnded)
-    pending_.push_back({ready, {}, response.vanish, response.transferEnded});
+  if (response.vanish || response.transferEnded) push({ready, {}, response.vanish, response.transferEnded});
 }
 
 void PtyController::SendDue(LineTime now) {

@@ -1,6 +1,7 @@
 // The simulated controller on a pseudo-terminal: a host opens SlavePath() as it would a serial
 // port. The controller answers on a thread of its own: at once, or, with a line rate set, once
-// the bytes would have crossed the wire. It holds only the master side, so no process but the
+// the bytes would have crossed the wire; with a delivery profile, in the pieces and at the times
+// an adapter would hand them to the host's driver, one write each. It holds only the master side, so no process but the
 // host holds the port open; between hosts it waits for the next open.
 #pragma once
 #include <atomic>
@@ -94,6 +95,7 @@ class PtyController {
 
   // The controller's thread alone uses these.
   LineClock line_;
+  Delivery delivery_ = Delivery::kWhole;
   std::deque<Outgoing> pending_;  // in the order of `due`
   LineTime lastArrival_{};        // when the latest bytes taken in were all in
   LineClockType::duration lateness_{};  // how late the latest write was handed over

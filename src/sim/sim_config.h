@@ -31,6 +31,17 @@ struct SimFaults {
   std::uint16_t splitPauseMs = 30;
 };
 
+// How the bytes of each write reach the host: in the pieces, and at the times, in which a kind of
+// serial adapter hands received bytes to its driver.
+enum class Delivery : std::uint8_t {
+  kWhole,   // each write as one piece, once its last byte is in
+  kUart,    // a 16550: 8 bytes at a time (its FIFO trigger), a tail 4 character times later
+  kFtdi,    // an FTDI chip in low-latency mode: a packet every 1 ms tick, at most 62 bytes
+  kFtdi16,  // the same with its default latency timer of 16 ms
+  kCh340,   // a CH340: 32-byte packets, a tail after a short timeout
+  kCdc,     // a USB CDC device: whole 64-byte packets, a tail at once
+};
+
 // How a 64-byte unit equal to the one before it is taken.
 enum class ResendRule : std::uint8_t {
   // As a host resend only when the answer to the earlier unit did not reach the host intact
@@ -71,6 +82,9 @@ struct SimConfig {
   // only once they would have crossed the wire, and answers reach the host only once they would
   // have. 0: no line time, everything at once.
   std::uint32_t lineBaud = 0;
+  // Pieces and times of the answers' bytes. Any but kWhole keeps line time at 115200 when
+  // lineBaud is 0, since pieces come at the pace of the line.
+  Delivery delivery = Delivery::kWhole;
 
   SimFaults faults;
 };

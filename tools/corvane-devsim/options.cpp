@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "line_time.h"
 #include "option_values.h"
 
 namespace corvane {
@@ -26,6 +27,13 @@ const char kUsage[] =
     "                             would have crossed the wire at 10 bits a byte (at 115200 a\n"
     "                             64-byte block takes 5.6 ms, a 16-byte request 1.4 ms);\n"
     "                             0 = answer at once (default 0)\n"
+    "  --deliver whole|uart|ftdi|ftdi16|ch340|cdc\n"
+    "                             hand each answer to the host in the pieces and at the times\n"
+    "                             that kind of adapter would: a 16550 UART 8 bytes at a time, an\n"
+    "                             FTDI chip a packet (at most 62 bytes) every 1 ms, or every\n"
+    "                             16 ms with ftdi16, a CH340 32-byte packets, a USB CDC device\n"
+    "                             64-byte packets; whole = each write at once (default whole).\n"
+    "                             Without --baud the pieces come at the pace of 115200\n"
     "Identification:\n"
     "  --type N                   type word, mark bit 0x8000 included (default 0x0001)\n"
     "  --bootloader N             bootloader version, 0..255 (default 2)\n"
@@ -166,6 +174,12 @@ command_line::Parsed<DevsimOptions> ParseDevsimOptions(const std::vector<std::st
   AddFaults(parser.app(), parsed.options.config.faults);
   AddNumber(parser.app(), "--count", parsed.options.count, 1, kMaxDevices);
   AddNumber(parser.app(), "--baud", parsed.options.config.lineBaud, 0, 4'000'000);
+  SimConfig& config = parsed.options.config;
+  AddValue(parser.app(), "--deliver", "whole, uart, ftdi, ftdi16, ch340 or cdc", [&config](const std::string& v) {
+    const auto delivery = DeliveryNamed(v);
+    if (delivery) config.delivery = *delivery;
+    return delivery.has_value();
+  });
   parsed.outcome = parser.Parse(args);
   return parsed;
 }
