@@ -10,6 +10,7 @@ packages=(
   g++ cmake ninja-build
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
   libcli11-dev libudev-dev
+  ser2net
   clang-14 libclang-rt-14-dev
   fonts-liberation2 man-db desktop-file-utils
 )

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "network_catalog.h"
 #include "port_access.h"
 #include "port_path.h"
 
@@ -12,6 +13,10 @@ std::vector<CatalogPort> CatalogOf(const std::vector<std::string>& given) {
   if (given.empty()) return system;
   std::vector<CatalogPort> ports;
   for (const std::string& name : given) {
+    if (IsPortUrl(name)) {
+      ports.push_back(NetworkCatalogPort(name));
+      continue;
+    }
     const std::string path = PortPath(ResolvePortArgument(name));
     const auto known = std::find_if(system.begin(), system.end(), [&path](const CatalogPort& p) { return p.path == path; });
     CatalogPort port;

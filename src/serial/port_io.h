@@ -50,8 +50,9 @@ class PortIoService {
   // The implementation of this OS. Ports opened through one service share its threads.
   static std::shared_ptr<PortIoService> Create();
 
-  // Opens `path` (a device path: "/dev/ttyUSB0"; on Windows the port name, "COM5") and starts
-  // serving it. On failure returns null with `failure` saying why (result and cause); nothing
+  // Opens `path` (a device path: "/dev/ttyUSB0"; on Windows the port name, "COM5"; on POSIX also
+  // a port URL, "rfc2217://host:4000" or "socket://host:4001", connected and set up within 2 s on
+  // the caller's thread) and starts serving it. On failure returns null with `failure` saying why (result and cause); nothing
   // stays open. The service keeps `receiver` alive for as long as it may still call it.
   virtual std::unique_ptr<PortIo> Open(const std::string& path, std::shared_ptr<PortReceiver> receiver,
                                        OpenFailure& failure) = 0;

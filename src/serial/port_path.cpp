@@ -9,6 +9,7 @@ std::string PortPath(std::string_view name) {
 #if defined(_WIN32)
   return std::string(name);
 #else
+  if (IsPortUrl(name)) return std::string(name);
   if (name.find('/') == std::string_view::npos) return "/dev/" + std::string(name);
   if (name.front() == '/') return std::string(name);
   std::error_code error;
@@ -19,6 +20,7 @@ std::string PortPath(std::string_view name) {
 
 std::string ResolvePortArgument(std::string_view name) {
 #if !defined(_WIN32)
+  if (IsPortUrl(name)) return std::string(name);
   std::error_code error;
   const std::string path = PortPath(name);
   if (std::filesystem::is_symlink(path, error)) {

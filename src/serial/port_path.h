@@ -1,10 +1,15 @@
 // Where a port name leads: a name that is a path is opened as given (made absolute), any other
-// name is a device under /dev. On Windows the name goes to the system unchanged.
+// name is a device under /dev; a port URL stays as it is. On Windows the name goes to the system
+// unchanged.
 #pragma once
 #include <string>
 #include <string_view>
 
 namespace corvane {
+
+// A port on another machine ("rfc2217://host:4000", "socket://host:4001"): opened over the
+// network, never taken for a path.
+inline bool IsPortUrl(std::string_view name) { return name.find("://") != std::string_view::npos; }
 
 std::string PortPath(std::string_view name);
 

@@ -47,9 +47,16 @@ std::string CauseText(const OpenFailure& failure) {
     case OpenCause::kNotSerial:
       return texts::kCauseNotSerial;
     case OpenCause::kSettingsRefused:
-      return texts::kCauseSettingsRefused;
+      return failure.detail.empty() ? std::string(texts::kCauseSettingsRefused)
+                                    : std::string(texts::kCauseSettingsRefused) + ": " + failure.detail;
     case OpenCause::kIoError:
       return failure.detail.empty() ? std::string(texts::kCauseIoErrorBare) : texts::kCauseIoError + failure.detail;
+    case OpenCause::kHostNotFound:
+      return texts::kCauseHostNotFound;
+    case OpenCause::kConnectionRefused:
+      return texts::kCauseConnectionRefused;
+    case OpenCause::kTimedOut:
+      return texts::kCauseTimedOut;
   }
   return {};
 }

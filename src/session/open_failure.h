@@ -9,7 +9,20 @@ namespace corvane {
 // What the window shows for a port that did not open (one status text each).
 enum class OpenResult { kOk, kOpenFailed, kReadSettingsFailed, kApplySettingsFailed, kTimeoutsFailed };
 
-enum class OpenCause { kNone, kNotFound, kPermissionDenied, kBusy, kLocked, kNotSerial, kSettingsRefused, kIoError };
+enum class OpenCause {
+  kNone,
+  kNotFound,
+  kPermissionDenied,
+  kBusy,
+  kLocked,
+  kNotSerial,
+  kSettingsRefused,
+  kIoError,
+  // A port on another machine (rfc2217://, socket://).
+  kHostNotFound,
+  kConnectionRefused,
+  kTimedOut,
+};
 
 // A process that has the port open.
 struct PortHolder {
@@ -32,7 +45,8 @@ struct OpenFailure {
 OpenFailure SettingsFailure(OpenResult result);
 
 // One line of English: "not found", "permission denied", "busy: held by minicom (pid 4242)",
-// "locked by another program", "not a serial device", "settings refused", "I/O error: <detail>".
+// "locked by another program", "not a serial device", "settings refused" (": <detail>" when the detail names the setting),
+// "I/O error: <detail>", "host not found", "connection refused", "timed out".
 // Empty when nothing failed.
 std::string CauseText(const OpenFailure& failure);
 

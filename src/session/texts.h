@@ -31,6 +31,9 @@ inline constexpr const char* kCauseNotSerial = "not a serial device";
 inline constexpr const char* kCauseSettingsRefused = "settings refused";
 inline constexpr const char* kCauseIoError = "I/O error: ";  // then the system's words
 inline constexpr const char* kCauseIoErrorBare = "I/O error";
+inline constexpr const char* kCauseHostNotFound = "host not found";
+inline constexpr const char* kCauseConnectionRefused = "connection refused";
+inline constexpr const char* kCauseTimedOut = "timed out";
 
 // The port list (corvane-flash ports)
 inline constexpr const char* kNoSerialPorts = "No serial ports found.";

@@ -1,11 +1,15 @@
 // PortIoService on POSIX: one thread waits on every port opened through the service with epoll
 // and reads each port when it has bytes; writes are made on the caller's thread, non-blocking,
-// and only what the driver cannot take at once is finished by the service's thread.
+// and only what the driver cannot take at once is finished by the service's thread. A port on
+// another machine (rfc2217://, socket://) is a TCP connection served the same way, its bytes
+// passed through its codec (Telnet) when it has one.
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -14,9 +18,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "byte_codec.h"
 #include "frame.h"
 #include "holder_watch.h"
+#include "network_port.h"
 #include "port_io.h"
+#include "port_path.h"
 #include "port_setup.h"
 
 namespace corvane {
@@ -29,8 +36,11 @@ struct PosixPort {
   int fd = -1;  // -1 once closed
   std::uint64_t id = 0;
   bool pseudoTerminal = false;
+  bool network = false;            // a TCP connection
   bool paused = false;             // a read is out for dispatch
   std::vector<std::uint8_t> rest;  // written bytes the driver could not take yet
+  std::unique_ptr<ByteCodec> codec;   // null: the bytes go as they are
+  std::vector<std::uint8_t> encoded;  // a write after its codec
   std::shared_ptr<PortReceiver> receiver;
 };
 
@@ -42,13 +52,15 @@ struct Loop {
   std::mutex mutex;
   std::unordered_map<std::uint64_t, std::shared_ptr<PosixPort>> ports;
   std::uint64_t nextId = 1;  // 0 is the wake-up descriptor
+  std::vector<std::uint8_t> decoded, reply;  // the serving thread's, for ports with a codec
 
   // Asks for the port's next event: bytes (unless paused) and room to write (while bytes wait).
   // One event at a time (EPOLLONESHOT), so that a paused port with bytes queued does not wake
-  // the thread again and again. Holds port.mutex.
+  // the thread again and again (nor the far end's half-close of a connection, which the read
+  // after the pause meets). Holds port.mutex.
   void Arm(PosixPort& port) const {
     epoll_event event{};
-    event.events = EPOLLONESHOT | EPOLLRDHUP | (port.paused ? 0u : EPOLLIN) | (port.rest.empty() ? 0u : EPOLLOUT);
+    event.events = EPOLLONESHOT | (port.paused ? 0u : EPOLLIN | EPOLLRDHUP) | (port.rest.empty() ? 0u : EPOLLOUT);
     event.data.u64 = port.id;
     (void)::epoll_ctl(epoll, EPOLL_CTL_MOD, port.fd, &event);
   }
@@ -58,7 +70,7 @@ struct Loop {
   void CloseLocked(PosixPort& port) {
     if (port.fd < 0) return;
     (void)::epoll_ctl(epoll, EPOLL_CTL_DEL, port.fd, nullptr);
-    (void)::tcflush(port.fd, TCOFLUSH);
+    if (!port.network) (void)::tcflush(port.fd, TCOFLUSH);
     ::close(port.fd);
     port.fd = -1;
     port.rest.clear();
@@ -67,21 +79,38 @@ struct Loop {
   }
 };
 
-void WriteLocked(Loop& loop, PosixPort& port, const std::uint8_t* data, std::size_t length) {
-  if (port.fd < 0 || length == 0) return;
+// A connection whose far end is gone must not raise SIGPIPE: its hang-up comes as an event.
+ssize_t WriteOut(const PosixPort& port, const std::uint8_t* data, std::size_t length) {
+  return port.network ? ::send(port.fd, data, length, MSG_NOSIGNAL) : ::write(port.fd, data, length);
+}
+
+// Writes bytes that are ready for the descriptor (after the codec), after any still waiting.
+void WriteRawLocked(Loop& loop, PosixPort& port, const std::uint8_t* data, std::size_t length) {
   if (!port.rest.empty()) {  // a write in progress: after it
     port.rest.insert(port.rest.end(), data, data + length);
     return;
   }
-  // Nothing in progress: clear the driver's transmit queue as the sender does before each frame.
-  // Not on a pseudo-terminal, where that would discard the last write on its way.
-  if (!port.pseudoTerminal && DriverOutputQueued(port.fd) == 0) (void)::tcflush(port.fd, TCOFLUSH);
-  ssize_t written = ::write(port.fd, data, length);
+  ssize_t written = WriteOut(port, data, length);
   if (written < 0) written = 0;  // EAGAIN, or a port going away: its hang-up comes as an event
   if (static_cast<std::size_t>(written) < length) {
     port.rest.assign(data + written, data + length);
     loop.Arm(port);
   }
+}
+
+void WriteLocked(Loop& loop, PosixPort& port, const std::uint8_t* data, std::size_t length) {
+  if (port.fd < 0 || length == 0) return;
+  if (port.codec) {
+    port.encoded.clear();
+    port.codec->Encode(data, length, port.encoded);
+    return WriteRawLocked(loop, port, port.encoded.data(), port.encoded.size());
+  }
+  // Nothing in progress: clear the driver's transmit queue as the sender does before each frame.
+  // Not on a pseudo-terminal, where that would discard the last write on its way, nor on a
+  // connection (see rfc2217_session.h).
+  if (port.rest.empty() && !port.pseudoTerminal && !port.network && DriverOutputQueued(port.fd) == 0)
+    (void)::tcflush(port.fd, TCOFLUSH);
+  WriteRawLocked(loop, port, data, length);
 }
 
 class PosixPortIo : public PortIo {
@@ -142,11 +171,19 @@ class EpollPortIoService : public PortIoService {
 
   std::unique_ptr<PortIo> Open(const std::string& path, std::shared_ptr<PortReceiver> receiver,
                                OpenFailure& failure) override {
-    const int fd = OpenSerialDevice(path, holders_, failure);
-    if (fd < 0) return nullptr;
     auto port = std::make_shared<PosixPort>();
-    port->fd = fd;
-    port->pseudoTerminal = IsPseudoTerminal(fd);
+    if (IsPortUrl(path)) {
+      NetworkPort connection = OpenNetworkPort(path, failure);
+      if (connection.fd < 0) return nullptr;
+      port->fd = connection.fd;
+      port->network = true;
+      port->codec = std::move(connection.codec);
+    } else {
+      port->fd = OpenSerialDevice(path, holders_, failure);
+      if (port->fd < 0) return nullptr;
+      port->pseudoTerminal = IsPseudoTerminal(port->fd);
+    }
+    const int fd = port->fd;
     port->receiver = std::move(receiver);
     {
       std::lock_guard lock(loop_->mutex);
@@ -192,6 +229,18 @@ void EpollPortIoService::Serve(Loop& loop) {
   }
 }
 
+// Passes a read through the port's codec: what it answers goes out at once, the line's bytes
+// replace the read in `buffer` (never more than were read). Returns their count.
+ssize_t DecodeLocked(Loop& loop, PosixPort& port, std::uint8_t* buffer, std::size_t length) {
+  loop.decoded.clear();
+  loop.reply.clear();
+  port.codec->Decode(buffer, length, loop.decoded, loop.reply);
+  if (!loop.reply.empty()) WriteRawLocked(loop, port, loop.reply.data(), loop.reply.size());
+  const std::size_t count = std::min(loop.decoded.size(), length);
+  std::copy_n(loop.decoded.begin(), count, buffer);
+  return static_cast<ssize_t>(count);
+}
+
 // Reads what is queued (at most one receive buffer; the rest comes with the next event), hands
 // it to the receiver outside the lock (its dispatch may close the port), and finishes a write
 // that waits for room. A hang-up, an error or the end of the device closes the port once and
@@ -205,16 +254,18 @@ void EpollPortIoService::ServePort(Loop& loop, PosixPort& port, std::uint32_t ev
     std::lock_guard lock(port.mutex);
     if (port.fd < 0) return;
     if ((events & EPOLLOUT) && !port.rest.empty()) {
-      const ssize_t written = ::write(port.fd, port.rest.data(), port.rest.size());
+      const ssize_t written = WriteOut(port, port.rest.data(), port.rest.size());
       if (written > 0) port.rest.erase(port.rest.begin(), port.rest.begin() + written);
     }
     if (!port.paused && (events & (EPOLLIN | EPOLLHUP | EPOLLERR | EPOLLRDHUP))) {
       length = ::read(port.fd, buffer, sizeof buffer);
       if (length == 0 || (length < 0 && errno != EAGAIN && errno != EINTR))
         vanished = length == 0 ? "hang-up" : std::strerror(errno);
+      if (length > 0 && port.codec) length = DecodeLocked(loop, port, buffer, static_cast<std::size_t>(length));
     } else if (events & (EPOLLHUP | EPOLLERR)) {
       vanished = "hang-up";  // while a read is out for dispatch
     }
+    if (!vanished.empty() && port.network) vanished = "connection lost: " + vanished;
     if (!vanished.empty()) {
       receiver = port.receiver;
       loop.CloseLocked(port);
