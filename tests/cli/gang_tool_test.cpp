@@ -264,7 +264,8 @@ class GangToolTest : public QObject {
     silentConfig.faults.silent = true;
     const QString empty = StartDevice(silentConfig);
     const QString failing = StartDevice(Failing());
-    const Run run = Flash({"--gang", "--json", "--scan-timeout", "0.5", "--port", empty, "--port", failing, "firmware",
+    // The scan time is what the device that answers needs on a loaded machine; the seat waits it out.
+    const Run run = Flash({"--gang", "--json", "--scan-timeout", "3", "--port", empty, "--port", failing, "firmware",
                            Firmware(*dir_, 1, 11)});
     QCOMPARE(run.exitCode, 1);
     const QList<QJsonObject> events = JsonLines(run.out);
