@@ -85,7 +85,8 @@ mkdir -p "$build/host"
 gcc -O2 -Wall -Wextra -shared -fPIC -o "$build/host/pty_modem_shim.so" tests/windows/pty_modem_shim.c -ldl
 
 # --- Wine ------------------------------------------------------------------------------------
-export WINEPREFIX=$build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko prompts, and no menu entries on the host for what the installer makes.
+export WINEPREFIX=$build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 export WINEARCH=win64
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "== creating the Wine prefix build-windows/wine"
