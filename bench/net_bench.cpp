@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
   // One pseudo-terminal for each way in, so no open waits for another's close.
   std::vector<int> masters;
   std::vector<std::string> ptys;
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < 5; ++i) {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
       std::perror("corvane-net-bench: pseudo-terminal");
@@ -135,23 +135,30 @@ int main(int argc, char** argv) {
   for (const int master : masters) devices.push_back(std::make_unique<BareDevice>(master));
   testing::Ser2net server;
   QString error;
-  const QStringList urls =
-      server.Start({{QString::fromStdString(ptys[1]), true}, {QString::fromStdString(ptys[2]), false}}, &error);
+  const auto pty = [&ptys](int i) { return QString::fromStdString(ptys[static_cast<std::size_t>(i)]); };
+  const QStringList urls = server.Start(
+      {{pty(1), true}, {pty(2), false}, {pty(3), true, "115200n81", false}, {pty(4), false, "115200n81", false}}, &error);
   if (urls.isEmpty()) {
     std::fprintf(stderr, "corvane-net-bench: %s\n", qPrintable(error));
     return 71;
   }
   const auto service = PortIoService::Create();
   std::printf("block round trip (64 bytes out, 16 back), %d rounds each, same run:\n", rounds);
-  std::printf("%-34s %12s %12s %12s\n", "port", "median", "p99", "max");
-  for (const std::string& name : {ptys[0], urls[0].toStdString(), urls[1].toStdString()}) {
+  std::printf("%-50s %12s %12s %12s\n", "port", "median", "p99", "max");
+  const std::string notes[] = {" (local)", " (ser2net)", " (ser2net)", " (ser2net, chardelay: false)",
+                               " (ser2net, chardelay: false)"};
+  const std::string names[] = {ptys[0], urls[0].toStdString(), urls[1].toStdString(), urls[2].toStdString(),
+                               urls[3].toStdString()};
+  for (int i = 0; i < 5; ++i) {
+    const std::string& name = names[i];
     const std::vector<std::int64_t> trips = RoundTrips(*service, name, rounds);
     if (trips.empty()) {
       std::fprintf(stderr, "corvane-net-bench: %s stopped answering\n", name.c_str());
       return 1;
     }
     const bench::LatencySummary summary = bench::Summarize(trips);
-    std::printf("%-34s %9.1f us %9.1f us %9.1f us\n", name.c_str(), summary.medianUs, summary.p99Us, summary.maxUs);
+    std::printf("%-50s %9.1f us %9.1f us %9.1f us\n", (name + notes[i]).c_str(), summary.medianUs, summary.p99Us,
+                summary.maxUs);
     std::fflush(stdout);
   }
   devices.clear();

@@ -73,6 +73,7 @@ QStringList Ser2net::Start(const std::vector<Serve>& serves, QString* error) {
                   .arg(serve.rfc2217 ? "telnet(rfc2217)," : "")
                   .arg(port)
                   .arg(serve.pty, serve.lineSettings);
+    if (!serve.charDelay) config += "  options:\n    chardelay: false\n";
     urls << QString("%1://127.0.0.1:%2").arg(serve.rfc2217 ? "rfc2217" : "socket").arg(port);
   }
   QFile file(dir_.filePath("ser2net.yaml"));

@@ -23,6 +23,9 @@ class Ser2net {
     QString pty;
     bool rfc2217 = true;
     QString lineSettings = "115200n81";  // what ser2net puts the line to when it opens it
+    // ser2net's default: bytes from the line are held until it has been quiet for a while
+    // (about 20 character times, 1 to 20 ms), so a frame tends to go out whole.
+    bool charDelay = true;
   };
   ~Ser2net();
   // Starts it serving each of `serves`; returns the port URLs in the same order once every
