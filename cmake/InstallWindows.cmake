@@ -50,13 +50,14 @@ set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma\n  Target amd64-unicode")
 # The shortcut, made here rather than from CPACK_PACKAGE_EXECUTABLES, so that its working folder
 # is the install folder (NSIS takes the current output path for it).
-# (NSIS quotes with ' here: CPack passes " on unescaped.)
+# (NSIS quotes with ' here, and backslashes are doubled: CPack writes the text into its own
+# CMake file as it stands.)
 set(CPACK_NSIS_CREATE_ICONS_EXTRA [=[
   SetOutPath '$INSTDIR'
-  CreateShortCut '$SMPROGRAMS\$STARTMENU_FOLDER\Corvane Programmer.lnk' '$INSTDIR\corvane-programmer.exe' '' '$INSTDIR\corvane-programmer.exe' 0
+  CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\Corvane Programmer.lnk' '$INSTDIR\\corvane-programmer.exe' '' '$INSTDIR\\corvane-programmer.exe' 0
 ]=])
 set(CPACK_NSIS_DELETE_ICONS_EXTRA [=[
-  Delete '$SMPROGRAMS\$MUI_TEMP\Corvane Programmer.lnk'
+  Delete '$SMPROGRAMS\\$MUI_TEMP\\Corvane Programmer.lnk'
 ]=])
 
 include(CPack)
