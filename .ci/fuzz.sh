@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in their own build folder and runs each one for a bounded
-# time. Exits non-zero when a target finds a crash, a sanitizer error or a broken invariant.
+# time, its corpus seeded with the target's regression inputs (tests/fuzz/regressions/<target>/),
+# which libFuzzer runs first. Exits non-zero when a target finds a crash, a sanitizer error or a
+# broken invariant; the reproducer stays in the build folder (a crash found is fixed and its input
+# kept as a named regression input, never committed as it is).
 #   FUZZ_SECONDS   time per target (default 20)
 #   FUZZ_BUILD_DIR build folder (default build-fuzz in the source tree)
 set -euo pipefail
@@ -29,6 +32,8 @@ for target in fuzz_frame fuzz_frame_joiner fuzz_firmware_header fuzz_data_map_he
   corpus=$build/corpus/$target
   artifacts=$build/artifacts/$target
   mkdir -p "$corpus" "$artifacts"
+  regressions=$root/tests/fuzz/regressions/$target
+  [[ -d $regressions ]] && cp -p "$regressions"/* "$corpus"/ 2>/dev/null || true
   echo "== $target (${seconds}s)"
   if ! ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       "$build/tests/fuzz/$target" -max_total_time="$seconds" -max_len="$max_len" -print_final_stats=1 \

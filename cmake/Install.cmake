@@ -62,13 +62,18 @@ endfunction()
 set(CORVANE_SOUND_DIR "${CMAKE_INSTALL_FULL_DATADIR}/${corvane_package}/voice")
 set(CORVANE_DESKTOP_FILE "${CMAKE_INSTALL_FULL_DATADIR}/applications/corvane-programmer.desktop")
 set(CORVANE_UDEV_RULES "${CMAKE_INSTALL_PREFIX}/${CORVANE_UDEV_RULES_DIR}/70-corvane-programmer.rules")
+set(CORVANE_DOC_DIR "${CMAKE_INSTALL_FULL_DATADIR}/doc/${corvane_package}")
 foreach(program corvane-programmer corvane-flash corvane-devsim corvane-pack)
   corvane_install_doc("${corvane_packaging}/man/${program}.1.in" "${program}.1" "${CMAKE_INSTALL_MANDIR}/man1")
 endforeach()
+corvane_install_doc("${corvane_packaging}/man/corvane-flash-records.5.in" "corvane-flash-records.5"
+                    "${CMAKE_INSTALL_MANDIR}/man5")
 corvane_install_doc("${corvane_packaging}/changelog" "changelog.Debian" "${corvane_doc_dir}")
 add_custom_target(corvane_docs ALL DEPENDS ${corvane_docs})
 
 install(FILES "${corvane_packaging}/copyright" DESTINATION "${corvane_doc_dir}")
+# The README with its Troubleshooting, which the permission hints point to.
+install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION "${corvane_doc_dir}")
 
 include("${CMAKE_CURRENT_LIST_DIR}/Package.cmake")
 

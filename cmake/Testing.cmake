@@ -9,7 +9,22 @@ function(corvane_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
-  add_test(NAME ${name} COMMAND ${name})
+  if(WIN32 AND CMAKE_CROSSCOMPILING)
+    # Under Wine QtTest's report goes nowhere CTest sees (stdout without a console is the
+    # debugger's), so it is written to <test>.log beside the test.
+    # Wine passes no QT_* variable on: a test with a QApplication is told its platform (one
+    # without would refuse the option).
+    set(platform)
+    foreach(source ${T_SOURCES})
+      file(STRINGS ${CMAKE_CURRENT_SOURCE_DIR}/${source} widgets_main REGEX "^QTEST_MAIN\\(")
+      if(widgets_main)
+        set(platform -platform offscreen)
+      endif()
+    endforeach()
+    add_test(NAME ${name} COMMAND ${name} ${platform} -o ${name}.log,txt)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app_controller.h"
-#include "demo.h"
+#include "demo_start.h"
 #include "dialogs.h"
 #include "main_window.h"
 #include "mt_random.h"
@@ -30,11 +30,11 @@ using namespace corvane;
 using namespace corvane::app;
 
 int Run(const Options& options) {
-  std::unique_ptr<Demo> demo;
+  std::unique_ptr<DemoStart> demo;
   std::vector<std::string> ports;
   for (const std::string& port : options.ports) ports.push_back(ResolvePortArgument(port));  // by-id links too
   if (options.demo) {
-    demo = std::make_unique<Demo>();
+    demo = StartDemo();
     ports = {demo->PortPath()};
   }
   // The system's list is read again only when hotplug says that ports came or went.
@@ -89,6 +89,9 @@ int main(int argc, char** argv) {
   for (const QString& a : arguments) args.push_back(a.toStdString());
   const command_line::Parsed<Options> parsed = ParseOptions(args, program);
   if (parsed.outcome.action != command_line::Action::kRun) return command_line::Finish(parsed.outcome);
+  if (const std::string why = parsed.options.demo ? DemoUnavailable() : std::string(); !why.empty())
+    return command_line::Finish({command_line::Action::kUsageError,
+                                 program + ": " + why + "\nTry '" + program + " --help' for more information.\n"});
   if (parsed.options.trace) EnableTrace();
 
 #ifdef Q_OS_UNIX

@@ -14,7 +14,7 @@ constexpr const char* kUsage =
     "                identify | firmware FILE.sbin | data-map FILE.lbin\n"
     "  corvane-flash [--port PATH]... ports\n"
     "  corvane-flash --help | --version\n"
-    "  The runs also take [--json] [--log FILE]; any command takes [--trace].\n"
+    "  The runs also take [--json] [--log FILE] [--station NAME]; any command takes [--trace].\n"
     "\n"
     "Finds the controller on the serial ports, prints its identification report, and for\n"
     "firmware and data-map sends it the file and prints its verdict. With --gang, every port\n"
@@ -34,6 +34,7 @@ constexpr const char* kUsage =
     "  --gang              update the controllers on all ports at once, one run per port\n"
     "  --json              events as JSON Lines on standard output; the texts go to standard error\n"
     "  --log FILE          append one JSON line per device and run to FILE\n"
+    "  --station NAME      the station named in the records and events (default: the host name)\n"
     "  --trace             trace ports opened, frames as hex, resends, timers and scan steps\n"
     "                      on standard error\n"
     "  -h, --help          show this text\n"
@@ -51,7 +52,8 @@ constexpr const char* kUsage =
     "  64  usage error\n"
     "  73  the --log file cannot be opened, or a record could not be written\n"
     "  130 interrupted (SIGINT, SIGTERM, SIGHUP); the port is closed\n"
-    "With --gang: 0 when every device succeeded, else the highest status of any port.\n";
+    "With --gang: the highest status of the devices that answered (0 when every one succeeded);\n"
+    "4 only when none answered.\n";
 
 }  // namespace
 
@@ -67,6 +69,7 @@ command_line::Parsed<CliOptions> ParseCliOptions(const std::vector<std::string>&
   app.add_flag("--gang", options.gang);
   app.add_flag("--json", options.json);
   command_line::AddPath(app, "--log", options.log);
+  app.add_option("--station", options.station)->type_name("NAME");
   app.add_flag("--trace", options.trace);
 
   app.fallthrough();  // the commands pass the options above on, so they may follow the command
@@ -84,8 +87,8 @@ command_line::Parsed<CliOptions> ParseCliOptions(const std::vector<std::string>&
       options.command = Command::kDataMap;
     } else if (ports->parsed()) {
       options.command = Command::kPorts;
-      if (options.gang || options.json || !options.log.empty())
-        throw CLI::ValidationError("--gang, --json and --log do not apply to ports");
+      if (options.gang || options.json || !options.log.empty() || !options.station.empty())
+        throw CLI::ValidationError("--gang, --json, --log and --station do not apply to ports");
     } else if (!identify->parsed()) {
       throw CLI::ValidationError("missing command (identify, firmware, data-map or ports)");
     }

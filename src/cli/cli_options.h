@@ -22,6 +22,7 @@ struct CliOptions {
   bool gang = false;  // one session per port, all at once
   bool json = false;  // JSON Lines events on standard output, the human texts on standard error
   std::string log;    // --log FILE: a record appended per device and run; empty: none
+  std::string station;  // --station NAME: who ran it, in records and events; empty: the host name
   bool trace = false; // the link's trace (ports, frames, resends, timers, scan steps) on standard error
 };
 

@@ -2,6 +2,11 @@
 // the window).
 #pragma once
 
+// Where the installed README is (its Troubleshooting is what the permission hints point to).
+#ifndef CORVANE_README
+#define CORVANE_README "the README"
+#endif
+
 namespace corvane::cli::texts {
 
 // After a firmware question, on its own line.
@@ -42,9 +47,10 @@ inline constexpr const char* kFixUsermod = "  sudo usermod -aG ";  // then the g
 inline constexpr const char* kFixNewLogin =
     "then log out and in again: a new group takes effect only in a new login.";
 inline constexpr const char* kFixNoGroup =
-    "No group grants access to it; a udev rule can (see Troubleshooting in the README).";
+    "No group grants access to it; a udev rule can (see Troubleshooting in " CORVANE_README ").";
 inline constexpr const char* kFixClose = "Close ";  // then "name (pid N)"
 inline constexpr const char* kFixCloseEnd = ", or end it, and try again.";
+inline constexpr const char* kFixMoreHolders = " more programs have it open (corvane-flash ports lists them).";
 inline constexpr const char* kFixBusyUnknown =
     "Another program has it open; close that program and try again (corvane-flash ports shows who).";
 inline constexpr const char* kFixLocked = "Another program holds its lock; close that program and try again.";

@@ -22,6 +22,16 @@ std::optional<std::string> ModelName(std::uint16_t typeCode) {
   return name;
 }
 
+std::string DeviceIdHex(const IdentificationRecord& record) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (std::size_t i = 9; i < record.bytes.size(); ++i) {
+    hex += kDigits[record.bytes[i] >> 4];
+    hex += kDigits[record.bytes[i] & 0xF];
+  }
+  return hex;
+}
+
 DeviceTap::DeviceTap(View& view, TapSetup setup) : view_(view), setup_(std::move(setup)) {}
 
 void DeviceTap::End() {
@@ -85,7 +95,14 @@ BoxAnswer DeviceTap::ShowBox(const std::string& text, const std::string& caption
   return answer;
 }
 
+void DeviceTap::ShowOpenAttempt(const std::string& port, const OpenFailure& failure) {
+  if (std::find(facts_.portsTried.begin(), facts_.portsTried.end(), port) == facts_.portsTried.end())
+    facts_.portsTried.push_back(port);
+  view_.ShowOpenAttempt(port, failure);
+}
+
 void DeviceTap::ReportOutcome(Outcome outcome) {
+  if (outcome == Outcome::kRecordRejected) facts_.recordRejected = true;
   view_.ReportOutcome(outcome);
   if (outcome == Outcome::kDeviceReported && setup_.events) setup_.events->OnReport(facts_);
 }

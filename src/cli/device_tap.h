@@ -26,7 +26,9 @@ using Clock = std::chrono::steady_clock;
 
 struct DeviceFacts {
   std::string port;  // the port the scan tried last; once found, the device's
+  std::vector<std::string> portsTried;  // every port the scan tried to open, in order, once each
   bool found = false;
+  bool recordRejected = false;  // an identification record failed its check
   PortIdentity identity;
   std::optional<IdentificationRecord> record;  // the last one received
   bool transferStarted = false;
@@ -45,6 +47,10 @@ struct DeviceFacts {
 
 // The name of a supported model as its report names it ("Quarnel Basis"); nothing otherwise.
 std::optional<std::string> ModelName(std::uint16_t typeCode);
+
+// The record's bytes 9..31, which the program does not interpret: the device's own, as 46
+// lowercase hex digits.
+std::string DeviceIdHex(const IdentificationRecord& record);
 
 enum class Question { kOlderFirmware, kSameFirmware, kOther };
 
@@ -91,9 +97,7 @@ class DeviceTap final : public View {
   std::optional<std::string> ChooseFile(const FileFilter& filter) override { return view_.ChooseFile(filter); }
   void ReportOutcome(Outcome outcome) override;
   void ReportIdentification(const IdentificationRecord& record) override;
-  void ShowOpenAttempt(const std::string& port, const OpenFailure& failure) override {
-    view_.ShowOpenAttempt(port, failure);
-  }
+  void ShowOpenAttempt(const std::string& port, const OpenFailure& failure) override;
   void Trace(const std::string& text) override { view_.Trace(text); }
 
  private:

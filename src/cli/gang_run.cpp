@@ -7,6 +7,7 @@
 #include "console_texts.h"
 #include "console_view.h"
 #include "file_facts.h"
+#include "file_refusal.h"
 #include "hotplug_port_lister.h"
 #include "port_path.h"
 #include "scan_diagnosis.h"
@@ -49,14 +50,12 @@ ExitStatus GangRun::Run() {
 bool GangRun::CheckFile() {
   const CliOptions& options = setup_.options;
   const TransferKind kind = options.command == Command::kFirmware ? TransferKind::kFirmware : TransferKind::kDataMap;
-  ConsoleView console(ConsoleSetup{setup_.human, std::cerr, false, options.yes, options.file});
-  DeviceTap tap(console, TapSetup{});
-  const std::optional<CheckedFile> checked = CheckUpdateFile(kind, options.file, files_, tap);
-  if (!checked) {
-    if (setup_.recorder.events) setup_.recorder.events->Error("", ExitStatus::kFileRefused, tap.Facts().lastMessage);
+  if (const std::optional<std::string> refusal = RefuseUpdateFile(kind, options.file, files_)) {
+    Say(*refusal);
+    if (setup_.recorder.events) setup_.recorder.events->Error("", ExitStatus::kFileRefused, *refusal);
     return false;
   }
-  if (setup_.recorder.log) file_ = DescribeFile(options.file, kind, checked->bytes);
+  if (setup_.recorder.log) file_ = DescribeFile(options.file, kind, files_.Cached(options.file)->bytes);
   return true;
 }
 
@@ -137,7 +136,10 @@ void GangRun::EndScanPhase() {
     for (const Entry& entry : entries_)
       attempts.insert(attempts.end(), entry.run->OpenAttempts().begin(), entry.run->OpenAttempts().end());
     for (const std::string& line : WhyNoDevice(attempts, systemPorts_)) Say(line);
-    if (setup_.recorder.events) setup_.recorder.events->Error("", ExitStatus::kNoDevice, message);
+    std::vector<std::string> tried;
+    for (const Entry& entry : entries_)
+      tried.insert(tried.end(), entry.run->Facts().portsTried.begin(), entry.run->Facts().portsTried.end());
+    if (setup_.recorder.events) setup_.recorder.events->Error("", ResultKey(ExitStatus::kNoDevice), message, &tried);
     ownStatus_ = Graver(ownStatus_, ExitStatus::kNoDevice);
     return Complete();
   }
@@ -181,6 +183,7 @@ void GangRun::Complete() {
   DrawRows();
   printer_.Release();
   PrintSummary();
+  SummaryEvent();
   QCoreApplication::exit(Code(Status()));
 }
 
@@ -207,12 +210,31 @@ void GangRun::PrintSummary() {
 
 void GangRun::Say(const std::string& text) { printer_.Line(std::cerr, text); }
 
+// The worst outcome among the devices that answered: an empty seat beside a failed flash must not
+// hide the failure. "No device" only when none answered at all.
 ExitStatus GangRun::Status() const {
   ExitStatus status = ownStatus_;
+  bool anyAnswered = false;
   for (const Entry& entry : entries_) {
-    if (!entry.excluded) status = Graver(status, entry.run->Status());
+    if (entry.excluded || !entry.run->Facts().found) continue;
+    anyAnswered = true;
+    status = Graver(status, entry.run->Status());
   }
+  const bool anyPort = std::any_of(entries_.begin(), entries_.end(), [](const Entry& e) { return !e.excluded; });
+  if (!anyAnswered && anyPort) status = Graver(status, ExitStatus::kNoDevice);
   return status;
+}
+
+void GangRun::SummaryEvent() {
+  if (!setup_.recorder.events) return;
+  std::vector<JsonEvents::PortResult> results;
+  for (const Entry& entry : entries_) {
+    if (entry.excluded) continue;
+    const DeviceFacts& facts = entry.run->Facts();
+    results.push_back({entry.run->Port(), ResultKeyOf(facts, entry.run->Status()), entry.run->Status(), facts.sent,
+                       facts.total});
+  }
+  setup_.recorder.events->Summary(results, Status());
 }
 
 }  // namespace corvane::cli

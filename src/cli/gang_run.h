@@ -40,8 +40,8 @@ class GangRun : public QObject, private PortRunListener {
   explicit GangRun(const GangSetup& setup);
   ~GangRun() override;
 
-  // Runs the gang to its end and returns its exit status: 0 when every device succeeded, else
-  // the highest status of any port. Needs a QCoreApplication.
+  // Runs the gang to its end and returns its exit status: the highest status of the devices that
+  // answered (0 when every one succeeded), 4 only when none answered. Needs a QCoreApplication.
   ExitStatus Run();
 
  private:
@@ -65,6 +65,7 @@ class GangRun : public QObject, private PortRunListener {
   void Complete();
   void DrawRows();
   void PrintSummary();
+  void SummaryEvent();
   void Say(const std::string& text);
   ExitStatus Status() const;
 

@@ -49,6 +49,7 @@ void JsonEvents::OnReport(const DeviceFacts& facts) {
   line.Bool("program_memory_ok", record.ProgramMemoryCheck() == 1);
   dataModel ? line.Bool("data_memory_ok", record.DataMemoryCheck() == 1) : line.Null("data_memory_ok");
   line.Bool("marked", record.Marked());
+  line.String("device_id", DeviceIdHex(record));
   Write(line.Text());
 }
 
@@ -74,12 +75,47 @@ void JsonEvents::OnResult(const DeviceFacts& facts) {
             .Text());
 }
 
-void JsonEvents::Error(const std::string& port, ExitStatus status, const std::string& message) {
-  Write(Event("error", port).String("cause", ResultKey(status)).String("message", message).Text());
+void JsonEvents::Start(const RunFacts& run, Command command, const std::string& file) {
+  runId_ = run.runId;
+  JsonLine line = Event("start", "");
+  line.String("tool", run.tool).String("version", run.version).String("run_id", run.runId);
+  line.String("station", run.station).String("host", run.host).String("start_time", UtcTimestamp(run.start));
+  line.String("command", CommandName(command));
+  file.empty() ? line.Null("file") : line.String("file", file);
+  Write(line.Text());
+}
+
+void JsonEvents::Error(const std::string& port, const char* cause, const std::string& message,
+                       const std::vector<std::string>* portsTried) {
+  JsonLine line = Event("error", port).String("cause", cause).String("message", message);
+  if (portsTried) line.Strings("ports_tried", *portsTried);
+  Write(line.Text());
+}
+
+void JsonEvents::Summary(const std::vector<PortResult>& results, ExitStatus status) {
+  std::string list = "[";
+  for (const PortResult& r : results) {
+    if (list.size() > 1) list += ',';
+    std::string item = JsonLine()
+                           .String("port", r.port)
+                           .String("result", r.result)
+                           .Integer("exit_status", Code(r.status))
+                           .Integer("sent", r.sent)
+                           .Integer("total", r.total)
+                           .Text();
+    item.pop_back();  // the line's newline
+    list += item;
+  }
+  list += ']';
+  Write(Event("summary", "").Raw("ports", list).Integer("status", Code(status)).Text());
 }
 
 void JsonEvents::Exit(ExitStatus status) {
-  Write(JsonLine().String("event", "exit").Integer("status", Code(status)).Text());
+  JsonLine line;
+  line.String("event", "exit").Integer("status", Code(status));
+  if (!runId_.empty()) line.String("run_id", runId_);
+  line.String("end_time", UtcTimestamp(std::chrono::system_clock::now()));
+  Write(line.Text());
 }
 
 }  // namespace corvane::cli

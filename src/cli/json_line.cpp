@@ -121,4 +121,21 @@ JsonLine& JsonLine::Null(std::string_view key) {
   return *this;
 }
 
+JsonLine& JsonLine::Strings(std::string_view key, const std::vector<std::string>& values) {
+  Key(key);
+  text_ += '[';
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (i != 0) text_ += ',';
+    text_ += JsonString(values[i]);
+  }
+  text_ += ']';
+  return *this;
+}
+
+JsonLine& JsonLine::Raw(std::string_view key, std::string_view json) {
+  Key(key);
+  text_ += json;
+  return *this;
+}
+
 }  // namespace corvane::cli

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvane::cli {
 
@@ -19,6 +20,9 @@ class JsonLine {
   JsonLine& Decimal(std::string_view key, double value, int decimals);
   JsonLine& Bool(std::string_view key, bool value);
   JsonLine& Null(std::string_view key);
+  JsonLine& Strings(std::string_view key, const std::vector<std::string>& values);
+  // `json` as it is: an object or array made by another JsonLine's caller.
+  JsonLine& Raw(std::string_view key, std::string_view json);
 
   // The object, closed, with the line's newline.
   std::string Text() const { return text_ + "}\n"; }

@@ -9,26 +9,25 @@
 namespace corvane::cli {
 namespace {
 
-const char* CommandName(Command command) {
-  switch (command) {
-    case Command::kIdentify: return "identify";
-    case Command::kFirmware: return "firmware";
-    case Command::kDataMap: return "data-map";
-    case Command::kPorts: return "ports";  // lists ports; never recorded
-  }
-  return "";
+void AddRun(JsonLine& line, const RunFacts& run) {
+  line.String("start_time", UtcTimestamp(run.start));
+  line.String("tool", run.tool).String("version", run.version).String("run_id", run.runId);
+  line.String("station", run.station).String("host", run.host);
 }
 
 void AddDevice(JsonLine& line, const DeviceFacts& device) {
   line.String("port", device.port).String("by_id", device.identity.byId).String("usb_serial", device.identity.usbSerial);
+  line.Strings("ports_tried", device.portsTried);
   if (!device.record) {
-    line.Null("model_code").Null("model").Null("bootloader").Null("firmware_before").Null("data_before");
+    line.Null("model_code").Null("model").Null("device_id").Null("bootloader").Null("firmware_before").Null(
+        "data_before");
     return;
   }
   const IdentificationRecord& record = *device.record;
   const std::optional<std::string> model = ModelName(record.TypeCode());
   line.Integer("model_code", record.TypeCode());
   model ? line.String("model", *model) : line.Null("model");
+  line.String("device_id", DeviceIdHex(record));
   line.Integer("bootloader", record.BootloaderVersion()).Integer("firmware_before", record.InstalledFirmwareVersion());
   record.TypeCode() == 1 ? line.Integer("data_before", record.DataMemoryVersion()) : line.Null("data_before");
 }
@@ -66,13 +65,33 @@ std::string UtcTimestamp(std::chrono::system_clock::time_point time) {
   return text;
 }
 
+const char* CommandName(Command command) {
+  switch (command) {
+    case Command::kIdentify: return "identify";
+    case Command::kFirmware: return "firmware";
+    case Command::kDataMap: return "data-map";
+    case Command::kPorts: return "ports";  // lists ports; never recorded
+  }
+  return "";
+}
+
+const char* ResultKeyOf(const DeviceFacts& device, ExitStatus status) {
+  if (status == ExitStatus::kUpdateFailed && device.recordRejected && !device.verdict) return "record-rejected";
+  return ResultKey(status);
+}
+
+// "time" is the end, as before there was a start.
 std::string LogRecordLine(const LogRecord& record) {
   JsonLine line;
-  line.String("time", UtcTimestamp(record.time)).String("host", record.host);
+  const std::string end = UtcTimestamp(record.end);
+  line.String("time", end);
+  if (record.run) AddRun(line, *record.run);
+  line.String("end_time", end);
   if (record.device) AddDevice(line, *record.device);
   line.String("command", CommandName(record.command));
   AddFile(line, record.file);
-  line.String("result", ResultKey(record.status)).Integer("exit_status", Code(record.status));
+  line.String("result", record.device ? ResultKeyOf(*record.device, record.status) : ResultKey(record.status));
+  line.Integer("exit_status", Code(record.status));
   line.Decimal("seconds", record.seconds, 3);
   return line.Text();
 }

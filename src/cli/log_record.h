@@ -20,9 +20,19 @@ struct FileFacts {
   std::optional<std::uint16_t> version;  // the header's firmware or data version; none when damaged
 };
 
-struct LogRecord {
-  std::chrono::system_clock::time_point time;  // when the device's run ended
+// The run a record belongs to; every device of a gang shares it.
+struct RunFacts {
+  std::string tool = "corvane-flash";
+  std::string version;  // the tool's
+  std::string runId;    // random, one per process
+  std::string station;  // --station, by default the host name
   std::string host;
+  std::chrono::system_clock::time_point start;  // when the run began
+};
+
+struct LogRecord {
+  const RunFacts* run = nullptr;
+  std::chrono::system_clock::time_point end;  // when the device's run ended
   Command command = Command::kIdentify;
   const DeviceFacts* device = nullptr;
   const FileFacts* file = nullptr;  // none for identify
@@ -32,6 +42,13 @@ struct LogRecord {
 
 // "2024-05-17T09:30:12.345Z"
 std::string UtcTimestamp(std::chrono::system_clock::time_point time);
+
+// "firmware", "data-map", "identify".
+const char* CommandName(Command command);
+
+// The key of a run's result: "record-rejected" for a device whose identification record failed
+// its check (no update was tried), else the exit status's key.
+const char* ResultKeyOf(const DeviceFacts& device, ExitStatus status);
 
 // The record as one line, with its newline.
 std::string LogRecordLine(const LogRecord& record);

@@ -1,6 +1,8 @@
 // corvane-flash: the command-line updater.
 #include <QCoreApplication>
 #include <QSysInfo>
+#include <QUuid>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -29,8 +31,14 @@ using namespace corvane::cli;
 ExitStatus RunCommand(const CliOptions& options, RunLog& log) {
   std::optional<JsonEvents> events;
   if (options.json) events.emplace(std::cout);
-  const RunRecorder recorder{events ? &*events : nullptr, log.IsOpen() ? &log : nullptr,
-                             QSysInfo::machineHostName().toStdString(), options.command};
+  RunFacts run;
+  run.version = CORVANE_VERSION;
+  run.runId = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+  run.host = QSysInfo::machineHostName().toStdString();
+  run.station = options.station.empty() ? run.host : options.station;
+  run.start = std::chrono::system_clock::now();
+  const RunRecorder recorder{events ? &*events : nullptr, log.IsOpen() ? &log : nullptr, run, options.command};
+  if (events) events->Start(run, options.command, options.file);
   // Only a record needs to know where a port comes from; looking it up costs a walk of the ports.
   const PortIdentityLookup lookUp = options.json || log.IsOpen() ? LookUpPortIdentity : PortIdentityLookup{};
   std::FILE* const human = options.json ? stderr : stdout;

@@ -21,7 +21,10 @@ std::vector<std::string> PermissionFix(const std::string& group) {
 std::vector<std::string> BusyFix(const std::vector<PortHolder>& holders) {
   if (holders.empty()) return {texts::kFixBusyUnknown};
   std::vector<std::string> lines;
-  for (const PortHolder& holder : holders) lines.push_back(texts::kFixClose + HolderText(holder) + texts::kFixCloseEnd);
+  for (std::size_t i = 0; i < holders.size() && i < kHoldersShown; ++i)
+    lines.push_back(texts::kFixClose + HolderText(holders[i]) + texts::kFixCloseEnd);
+  if (holders.size() > kHoldersShown)
+    lines.push_back(std::to_string(holders.size() - kHoldersShown) + texts::kFixMoreHolders);
   return lines;
 }
 

@@ -15,7 +15,7 @@ namespace corvane::cli {
 struct RunRecorder {
   JsonEvents* events = nullptr;  // none: no --json
   RunLog* log = nullptr;         // none: no --log
-  std::string host;
+  RunFacts run;
   Command command = Command::kIdentify;
 
   // `file` is none for identify. False when the log record could not be written; `error` then

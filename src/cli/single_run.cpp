@@ -5,17 +5,21 @@
 #include "console_texts.h"
 #include "console_view.h"
 #include "file_facts.h"
+#include "file_refusal.h"
 #include "flash_run.h"
 
 namespace corvane::cli {
 namespace {
 
+TransferKind KindOf(const CliOptions& options) {
+  return options.command == Command::kFirmware ? TransferKind::kFirmware : TransferKind::kDataMap;
+}
+
 // The file as the run read it; read now when no device came to read it.
 FileFacts FileOfRun(const CliOptions& options, const SharedFileSource& files) {
-  const TransferKind kind = options.command == Command::kFirmware ? TransferKind::kFirmware : TransferKind::kDataMap;
   const FileRead* cached = files.Cached(options.file);
   const FileRead read = cached ? *cached : ReadUpdateFile(options.file);
-  return DescribeFile(options.file, kind, read.bytes);
+  return DescribeFile(options.file, KindOf(options), read.bytes);
 }
 
 }  // namespace
@@ -28,7 +32,13 @@ ExitStatus RunSingle(const CliOptions& options, const RunRecorder& recorder, con
   view.SetMessageHook([&tap](const std::string& text) { tap.NoteMessage(text); });
   SharedFileSource files;
   ExitStatus status = ExitStatus::kNoDevice;
-  {
+  // The file first: one that cannot be sent ends the run before any port is opened.
+  const std::optional<std::string> refusal =
+      options.command == Command::kIdentify ? std::nullopt : RefuseUpdateFile(KindOf(options), options.file, files);
+  if (refusal) {
+    view.Message(*refusal);
+    status = ExitStatus::kFileRefused;
+  } else {
     FlashRun run(options, view, FlashRunExtras{&tap, &files});
     status = run.Run();
   }

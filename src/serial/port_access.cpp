@@ -4,6 +4,8 @@
 #if defined(__unix__) || defined(__APPLE__)
 #include <grp.h>
 #include <unistd.h>
+
+#include "holder_watch.h"  // posix/
 #endif
 #if defined(__linux__)
 #include <sys/sysmacros.h>
@@ -14,7 +16,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "holder_watch.h"
 #include "open_cause.h"
 #include "port_holders.h"
 #include "trace.h"
@@ -45,11 +46,36 @@ bool HasFileLock(dev_t device, ino_t inode, const std::string& locksPath) {
   return false;
 }
 
+// True when the character device is one of a tty driver's, as /proc/tty/drivers lists them
+// ("serial  /dev/ttyS  4  64-111  serial"); also when the list cannot be read, so that nothing
+// is refused on a system without it. /dev/null is held open by hundreds of processes and is no
+// serial device: it must be told as such before anyone is named as its holder.
+bool IsTtyDevice(dev_t device, const std::string& procRoot) {
+  std::ifstream drivers(procRoot + "/tty/drivers");
+  if (!drivers) return true;
+  bool any = false;
+  std::string line;
+  while (std::getline(drivers, line)) {
+    std::istringstream fields(line);
+    std::string name, node, minors;
+    unsigned major = 0;
+    if (!(fields >> name >> node >> major >> minors)) continue;
+    any = true;
+    unsigned first = 0, last = 0;
+    const int n = std::sscanf(minors.c_str(), "%u-%u", &first, &last);
+    if (n < 1) continue;
+    if (n == 1) last = first;
+    if (major == ::major(device) && ::minor(device) >= first && ::minor(device) <= last) return true;
+  }
+  return !any;
+}
+
 template <class FindHolders>
-OpenFailure CheckPort(const std::string& path, FindHolders&& findHolders) {
+OpenFailure CheckPort(const std::string& path, const std::string& procRoot, FindHolders&& findHolders) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return ClassifyOpenFailure(path, OpenStep::kOpen, errno);
   if (!S_ISCHR(info.st_mode)) return ClassifyOpenFailure(path, OpenStep::kOpen, 0);
+  if (!IsTtyDevice(info.st_rdev, procRoot)) return ClassifyOpenFailure(path, OpenStep::kOpen, ENOTTY);
   if (::access(path.c_str(), R_OK | W_OK) != 0) return ClassifyOpenFailure(path, OpenStep::kOpen, errno);
   std::vector<PortHolder> holders = findHolders();
   if (!holders.empty()) return ClassifyOpenFailure(path, OpenStep::kOpen, EBUSY, std::move(holders));
@@ -57,7 +83,7 @@ OpenFailure CheckPort(const std::string& path, FindHolders&& findHolders) {
 }
 
 OpenFailure CheckPort(const std::string& path, const std::string& procRoot) {
-  return CheckPort(path, [&] { return FindPortHolders(path, procRoot).holders; });
+  return CheckPort(path, procRoot, [&] { return FindPortHolders(path, procRoot).holders; });
 }
 
 OpenFailure Traced(const std::string& path, OpenFailure failure) {
@@ -74,7 +100,7 @@ OpenFailure CheckPortBeforeOpen(const std::string& path, const std::string& proc
 }
 
 OpenFailure CheckPortBeforeOpen(const std::string& path, HolderWatch& holders) {
-  return Traced(path, CheckPort(path, [&] { return holders.Holders(path); }));
+  return Traced(path, CheckPort(path, "/proc", [&] { return holders.Holders(path); }));
 }
 
 OpenFailure ProbePortState(const std::string& path, const std::string& procRoot, const std::string& locksPath) {

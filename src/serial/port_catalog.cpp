@@ -34,9 +34,7 @@ std::string PortStateText(const OpenFailure& state) {
       return texts::kPortLocked;
     case OpenCause::kBusy: {
       if (state.holders.empty()) return texts::kPortBusyUnknown;
-      std::string text = texts::kPortBusy;
-      for (std::size_t i = 0; i < state.holders.size(); ++i) text += (i ? ", " : "") + HolderText(state.holders[i]);
-      return text;
+      return texts::kPortBusy + HolderList(state.holders);
     }
     default:
       return CauseText(state);

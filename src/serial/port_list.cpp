@@ -67,6 +67,12 @@ std::vector<std::string> OrderPorts(std::vector<FoundPort> ports) {
   return names;
 }
 
+std::vector<std::string> SystemSerialPortNames() {
+  std::vector<std::string> names;
+  for (SystemPort& port : SystemSerialPorts()) names.push_back(std::move(port.name));
+  return names;
+}
+
 SystemPortLister::SystemPortLister(std::ostream* trace) : trace_(trace) {}
 SystemPortLister::SystemPortLister() : trace_(&std::cout) {}
 

@@ -45,6 +45,10 @@ void BlockTransfer::Begin(UpdateImage image) {
   image_ = std::move(image);
   blockCount_ = static_cast<std::uint32_t>(image_.bytes->size() / kBlockSize);
   endFrameSent_ = false;
+  live_ = true;
+  resetsAtBegin_ = disconnector_.Resets();
+  view_.SetEnabled(Control::kUpdateFirmware, false);
+  view_.SetEnabled(Control::kWriteDataMap, false);
   TransferStep(true, kFirstBlockTimeoutMs);
   view_.ReportOutcome(Outcome::kTransferStarted);
 }
@@ -76,6 +80,12 @@ void BlockTransfer::HandleBlockRequest(const std::uint8_t* frame) {
   // A low byte of 0 would leave Timer2 stopped while the answer is awaited, and a silent device
   // would be waited for forever: the whole interval stands in for it.
   const auto lowByte = static_cast<std::uint8_t>(interval & 0xFF);
+  // A request that no transfer of this connection asked for (after a verdict, after a reconnect)
+  // must not send an earlier file's blocks or end frame.
+  if (!Live()) {
+    if (blockCount_ != 0) view_.Trace("a block request with no transfer of this connection running: nothing sent");
+    return;
+  }
   TransferStep(false, lowByte != 0 ? lowByte : interval);
 }
 
@@ -83,15 +93,23 @@ void BlockTransfer::HandleTimeoutUpdate(const std::uint8_t* frame) {
   responseTimer_.Start(ReadBe16(frame + kTimeoutOffset));
 }
 
-// The verdict's texts follow the result frame's own kind. A success is believed only once this
-// transfer's end frame has gone out: an earlier one (after 2 of 12 blocks, or before any) cannot
-// be true and is shown as the failure of its kind.
+// The verdict's texts follow the result frame's own kind. A success is believed only for the
+// transfer of this connection whose end frame has gone out, and of the frame's kind: any other
+// (after 2 of 12 blocks, with no transfer, after a reconnect, of the other kind) cannot be true
+// and is shown as the failure of its kind.
 void BlockTransfer::HandleResult(TransferKind kind, const std::uint8_t* frame) {
+  const bool live = Live();
   disconnector_.ResetToDisconnected();
-  const bool success = frame[kVerdictOffset] == 1 && endFrameSent_;
-  if (frame[kVerdictOffset] == 1 && !endFrameSent_)
-    view_.Trace("a success verdict came before this transfer's end frame went out (block " +
-                std::to_string(nextBlock_) + " of " + std::to_string(blockCount_) + "): taken as a failure");
+  const bool claimed = frame[kVerdictOffset] == 1;
+  const char* doubt = !live            ? "no transfer of this connection was running"
+                      : !endFrameSent_ ? "it came before this transfer's end frame went out"
+                      : kind != image_.kind ? "it is of the other kind than this transfer"
+                                            : nullptr;
+  const bool success = claimed && doubt == nullptr;
+  if (claimed && doubt != nullptr)
+    view_.Trace(std::string("a success verdict taken as a failure: ") + doubt + " (block " +
+                std::to_string(nextBlock_) + " of " + std::to_string(blockCount_) + ")");
+  live_ = false;
   endFrameSent_ = false;  // one verdict per transfer
   // Only a firmware verdict has a sound. Its flag goes up before the box, so Timer3 plays it
   // while the box is open.

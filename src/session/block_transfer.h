@@ -32,7 +32,14 @@ class BlockTransfer : public TransferHandlers {
 
   // Keeps the image (its bytes are not copied) and sends block 0 with timeout 40:
   // TransferStep(true, 40). An image that is empty, not whole blocks or too large is ignored.
+  // The update buttons are disabled until the connection ends: a second file's block 0 sent into
+  // the middle of this image would corrupt it.
   void Begin(UpdateImage image);
+  // A new connection begins: a transfer of an earlier one is over, whatever its device says.
+  void Abandon() { live_ = false; }
+  // A transfer of this connection runs and awaits its verdict: only then do BlockRequests send
+  // anything and can a verdict be a success.
+  bool Live() const { return live_ && disconnector_.Resets() == resetsAtBegin_; }
 
   void TransferStep(bool start, std::uint16_t timeoutMs);
   void SendEndFrame();
@@ -59,6 +66,8 @@ class BlockTransfer : public TransferHandlers {
   std::uint32_t blockCount_ = 0;
   std::uint32_t nextBlock_ = 0;
   bool endFrameSent_ = false;
+  bool live_ = false;
+  std::uint32_t resetsAtBegin_ = 0;  // the disconnector's count when the transfer began
 };
 
 }  // namespace corvane

@@ -16,16 +16,18 @@ std::string HolderText(const PortHolder& holder) {
   return holder.name.empty() ? pid : holder.name + " (" + pid + ")";
 }
 
+std::string HolderList(const std::vector<PortHolder>& holders, std::size_t shown) {
+  std::string text;
+  for (std::size_t i = 0; i < holders.size() && i < shown; ++i) text += (i > 0 ? ", " : "") + HolderText(holders[i]);
+  if (holders.size() > shown) text += " and " + std::to_string(holders.size() - shown) + " more";
+  return text;
+}
+
 namespace {
 
 std::string BusyText(const std::vector<PortHolder>& holders) {
   if (holders.empty()) return texts::kCauseBusyUnknown;
-  std::string text = texts::kCauseBusyHeldBy;
-  for (std::size_t i = 0; i < holders.size(); ++i) {
-    if (i > 0) text += ", ";
-    text += HolderText(holders[i]);
-  }
-  return text;
+  return texts::kCauseBusyHeldBy + HolderList(holders);
 }
 
 }  // namespace

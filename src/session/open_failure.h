@@ -52,5 +52,9 @@ std::string CauseText(const OpenFailure& failure);
 
 // "minicom (pid 4242)"; a holder without a name is "pid 4242".
 std::string HolderText(const PortHolder& holder);
+// The first `shown` holders, then how many more: "a (pid 1), b (pid 2) and 97 more". A desktop
+// may have hundreds of processes holding one path open; a line names a few.
+inline constexpr std::size_t kHoldersShown = 3;
+std::string HolderList(const std::vector<PortHolder>& holders, std::size_t shown = kHoldersShown);
 
 }  // namespace corvane

@@ -32,6 +32,7 @@ void Session::Connect() {
   device_.ConnectedDeviceType = 0;
   device_.ConnectedFirmwareVersion = 0;
   device_.ConnectedDataVersion = 0;
+  transfer_->Abandon();
   scan_->ScanTick(true);
   ports_.scanTimer.Start(100);
 }

@@ -17,9 +17,28 @@ enum class FileReadStatus {
   kReadFailed,  // the read failed or came up short, or no memory for the buffer
 };
 
+// What exactly kept a file from being read, for messages in plain words (the window shows only
+// its status's text).
+enum class FileFault {
+  kNone,
+  kNotFound,
+  kPermissionDenied,
+  kDirectory,
+  kNotRegular,  // a FIFO, a device, a socket
+  kUnopenable,  // any other reason it could not be opened (in `error`)
+  kEmpty,
+  kTooShort,       // fewer than 256 bytes
+  kNotWholeBlocks,
+  kTooLarge,
+  kReadFailed,  // the read failed or came up short (in `error`)
+};
+
 struct FileRead {
   FileReadStatus status = FileReadStatus::kCorrupted;
   std::shared_ptr<const std::vector<std::uint8_t>> bytes;  // the whole file when kOk
+  FileFault fault = FileFault::kNone;
+  long long length = -1;  // when it could be opened
+  std::string error;      // the system's reason, where there is one
 };
 
 // Reads an update file whole with the length checks of the update buttons, in their order.

@@ -16,6 +16,7 @@ namespace corvane {
 
 namespace {
 constexpr const char* kNotRegular = "not a regular file";
+constexpr const char* kDirectory = "a directory";
 
 bool AllocateExactly(std::vector<std::uint8_t>& out, long long length) {
   try {
@@ -47,12 +48,25 @@ std::string AbsoluteUtf8(std::string_view utf8) {
 InputFile::InputFile(const std::filesystem::path& path) : path_(path) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd_ < 0) {
-    error_ = std::strerror(errno);
+    const int cause = errno;
+    error_ = std::strerror(cause);
+    fault_ = cause == ENOENT || cause == ENOTDIR ? OpenFault::kNotFound
+             : cause == EACCES || cause == EPERM ? OpenFault::kPermissionDenied
+             : cause == EISDIR                   ? OpenFault::kDirectory
+                                                 : OpenFault::kOther;
     return;
   }
   struct stat info {};
-  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-    error_ = S_ISREG(info.st_mode) ? std::strerror(errno) : kNotRegular;
+  if (::fstat(fd_, &info) != 0) {
+    error_ = std::strerror(errno);
+    fault_ = OpenFault::kOther;
+    Close();
+    return;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    const bool directory = S_ISDIR(info.st_mode);
+    error_ = directory ? kDirectory : kNotRegular;
+    fault_ = directory ? OpenFault::kDirectory : OpenFault::kNotRegular;
     Close();
     return;
   }
@@ -86,13 +100,21 @@ bool InputFile::ReadAll(std::vector<std::uint8_t>& out) {
 
 InputFile::InputFile(const std::filesystem::path& path) : path_(path) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
-    error_ = ec ? ec.message() : kNotRegular;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (!std::filesystem::is_regular_file(status)) {
+    const bool missing = status.type() == std::filesystem::file_type::not_found;
+    const bool directory = std::filesystem::is_directory(status);
+    error_ = ec && !missing ? ec.message() : missing ? "not found" : directory ? kDirectory : kNotRegular;
+    fault_ = missing     ? OpenFault::kNotFound
+             : directory ? OpenFault::kDirectory
+             : ec        ? (ec == std::errc::permission_denied ? OpenFault::kPermissionDenied : OpenFault::kOther)
+                         : OpenFault::kNotRegular;
     return;
   }
   const auto size = std::filesystem::file_size(path, ec);
   if (ec) {
     error_ = ec.message();
+    fault_ = ec == std::errc::permission_denied ? OpenFault::kPermissionDenied : OpenFault::kOther;
     return;
   }
   length_ = static_cast<long long>(size);

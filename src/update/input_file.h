@@ -15,6 +15,9 @@ std::filesystem::path PathFromUtf8(std::string_view utf8);
 // The absolute form of a UTF-8 path, in UTF-8; the path as given when it cannot be made absolute.
 std::string AbsoluteUtf8(std::string_view utf8);
 
+// Why a file could not be opened as an update file.
+enum class OpenFault { kNone, kNotFound, kPermissionDenied, kDirectory, kNotRegular, kOther };
+
 class InputFile {
  public:
   explicit InputFile(const std::filesystem::path& path);
@@ -27,6 +30,7 @@ class InputFile {
   long long Length() const { return length_; }
   // Why the open or the read failed, for messages ("not a regular file", the system's reason).
   const std::string& Error() const { return error_; }
+  OpenFault Fault() const { return fault_; }
 
   // Reads the whole file into `out` (exactly Length() bytes). False on any failure: a read
   // error, fewer bytes than the length, or no memory for the buffer. Closes the file.
@@ -39,6 +43,7 @@ class InputFile {
   int fd_ = -1;  // POSIX: the open descriptor
   long long length_ = -1;
   std::string error_;
+  OpenFault fault_ = OpenFault::kNone;
 };
 
 }  // namespace corvane

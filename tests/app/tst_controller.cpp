@@ -75,8 +75,9 @@ class ControllerTest : public QObject {
     QVERIFY(r.app->scanTimer().IsActive());
     QCOMPARE(r.app->scanTimer().Interval(), 100u);
 
-    // Timer1 runs the next step on the next port.
-    QTRY_COMPARE_WITH_TIMEOUT(r.link.openAttempts.size(), std::size_t(2), 5000);
+    // Timer1 runs the next step on the next port (on a busy machine more steps may have run
+    // before the check).
+    QTRY_VERIFY_WITH_TIMEOUT(r.link.openAttempts.size() >= 2, 5000);
     QCOMPARE(r.link.openAttempts[1], std::string("/dev/pts/4"));
 
     QTest::mouseClick(r.window.DisconnectButton(), Qt::LeftButton);

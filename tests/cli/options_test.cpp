@@ -95,7 +95,7 @@ class OptionsTest : public QObject {
     QTest::newRow("yes for a data map") << std::vector<std::string>{"--yes", "data-map", "m.lbin"}
                                         << "--yes applies to firmware only";
     QTest::newRow("ports as a gang") << std::vector<std::string>{"--gang", "ports"}
-                                     << "--gang, --json and --log do not apply to ports";
+                                     << "--gang, --json, --log and --station do not apply to ports";
   }
   void usageErrors() {
     QFETCH(std::vector<std::string>, args);

@@ -34,7 +34,7 @@ class PortAdviceTest : public QObject {
     QCOMPARE(PortFailureLines(Attempt("/dev/ttyUSB0", OpenCause::kPermissionDenied, {}, "dialout"), {}), expected);
     const Lines noGroup = {
         "/dev/ttyS0: permission denied",
-        "  No group grants access to it; a udev rule can (see Troubleshooting in the README).",
+        "  No group grants access to it; a udev rule can (see Troubleshooting in " CORVANE_README ").",
     };
     QCOMPARE(PortFailureLines(Attempt("/dev/ttyS0", OpenCause::kPermissionDenied), {}), noGroup);
   }
@@ -52,6 +52,13 @@ class PortAdviceTest : public QObject {
         "  Another program has it open; close that program and try again (corvane-flash ports shows who).",
     };
     QCOMPARE(PortFailureLines(Attempt("/dev/ttyUSB0", OpenCause::kBusy), {}), unknown);
+    // A path held open by hundreds of processes names three of them, then how many more.
+    std::vector<PortHolder> many;
+    for (int pid = 1; pid <= 250; ++pid) many.push_back({pid, "p"});
+    const Lines cut = PortFailureLines(Attempt("/dev/ttyUSB0", OpenCause::kBusy, many), {});
+    QCOMPARE(cut.size(), std::size_t{5});
+    QCOMPARE(cut[0], std::string("/dev/ttyUSB0: busy: held by p (pid 1), p (pid 2), p (pid 3) and 247 more"));
+    QCOMPARE(cut[4], std::string("  247 more programs have it open (corvane-flash ports lists them)."));
     QCOMPARE(FixLines(Attempt("/dev/ttyUSB0", OpenCause::kLocked), {}),
              Lines{"Another program holds its lock; close that program and try again."});
   }

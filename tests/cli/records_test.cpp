@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -61,16 +62,50 @@ class RecordsTest : public QObject {
 
   void logRecordOfADeviceNotFound() {
     DeviceFacts device;
-    device.port = "/dev/ttyUSB0";
+    device.portsTried = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
     FileFacts file{"/srv/fw.sbin", false, 0, "", std::nullopt};
-    const LogRecord record{std::chrono::system_clock::time_point(std::chrono::milliseconds(1700000000123)),
-                           "bench-3", Command::kFirmware, &device, &file, ExitStatus::kNoDevice, 0};
+    RunFacts run;
+    run.version = "1.28";
+    run.runId = "run-1";
+    run.station = "line-2";
+    run.host = "bench-3";
+    run.start = std::chrono::system_clock::time_point(std::chrono::milliseconds(1700000000000));
+    const LogRecord record{&run, std::chrono::system_clock::time_point(std::chrono::milliseconds(1700000000123)),
+                           Command::kFirmware, &device, &file, ExitStatus::kNoDevice, 0};
     const QJsonObject o = Parse(LogRecordLine(record));
     QCOMPARE(o["time"].toString(), QString("2023-11-14T22:13:20.123Z"));
-    QCOMPARE(o["port"].toString(), QString("/dev/ttyUSB0"));
-    QVERIFY(o["model"].isNull() && o["firmware_before"].isNull() && o["file_sha256"].isNull());
+    QCOMPARE(o["end_time"].toString(), QString("2023-11-14T22:13:20.123Z"));
+    QCOMPARE(o["start_time"].toString(), QString("2023-11-14T22:13:20.000Z"));
+    QCOMPARE(o["station"].toString(), QString("line-2"));
+    QCOMPARE(o["host"].toString(), QString("bench-3"));
+    QCOMPARE(o["run_id"].toString(), QString("run-1"));
+    QCOMPARE(o["port"].toString(), QString(""));
+    QCOMPARE(o["ports_tried"].toArray(), QJsonArray({"/dev/ttyUSB0", "/dev/ttyUSB1"}));
+    QVERIFY(o["model"].isNull() && o["device_id"].isNull() && o["firmware_before"].isNull() && o["file_sha256"].isNull());
     QCOMPARE(o["result"].toString(), QString("no-device"));
     QCOMPARE(o["exit_status"].toInt(), 4);
+  }
+
+  // The device's own bytes 9..31 identify it; a record that failed its check is its own result,
+  // not a failed update.
+  void logRecordNamesTheDevice() {
+    DeviceFacts device;
+    device.port = "/dev/ttyUSB0";
+    corvane::IdentificationRecord id;
+    for (std::size_t i = 0; i < id.bytes.size(); ++i) id.bytes[i] = static_cast<std::uint8_t>(i * 17);
+    id.bytes[0] = 0x80;  // the mark bit
+    id.bytes[1] = 1;
+    device.record = id;
+    const LogRecord record{nullptr, {}, Command::kIdentify, &device, nullptr, ExitStatus::kSuccess, 0};
+    const QJsonObject o = Parse(LogRecordLine(record));
+    QCOMPARE(o["model_code"].toInt(), 1);
+    QCOMPARE(o["device_id"].toString(), QString("99aabbccddeeff102132435465768798a9bacbdcedfe0f"));
+
+    DeviceFacts rejected;
+    rejected.recordRejected = true;
+    const LogRecord refused{nullptr, {}, Command::kFirmware, &rejected, nullptr, ExitStatus::kUpdateFailed, 0};
+    QCOMPARE(Parse(LogRecordLine(refused))["result"].toString(), QString("record-rejected"));
+    QCOMPARE(Parse(LogRecordLine(refused))["exit_status"].toInt(), 1);
   }
 
   // A transfer of 160,000 blocks gives a progress event at block 0 and at each new percentage,

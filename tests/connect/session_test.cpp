@@ -61,7 +61,7 @@ class SessionTest : public QObject {
     QCOMPARE(r.view.background, Colour::kLightGreen);
     QVERIFY(!r.view.connectEnabled && r.view.firmwareEnabled && r.view.dataMapEnabled && r.view.dataMapVisible);
 
-    // Updating: block 0 goes out; the controls stay as they were.
+    // Updating: block 0 goes out; both update buttons are disabled (no second file into this one).
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     r.view.chosenFiles.push_back(WriteFirmware(dir));
@@ -69,7 +69,8 @@ class SessionTest : public QObject {
     QCOMPARE(r.session.Transfer().NextBlock(), 1u);
     QCOMPARE(r.link.sent.back().size(), 64u);
     QCOMPARE(r.timer2.Interval(), 40u);
-    QVERIFY(!r.view.connectEnabled && r.view.firmwareEnabled && !r.timer1.IsActive());
+    QVERIFY(!r.view.connectEnabled && !r.view.firmwareEnabled && !r.view.dataMapEnabled && !r.timer1.IsActive());
+    QVERIFY(r.view.dataMapVisible);
     QCOMPARE(r.view.status, kConnected);
 
     // Disconnected.

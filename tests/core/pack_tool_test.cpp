@@ -202,6 +202,16 @@ class PackToolTest : public QObject {
     }
   }
 
+  // An empty image would make an update file of headers only: refused, and no output is made.
+  void emptyImageIsRefused() {
+    QVERIFY(WriteFile(Path("empty.bin"), {}));
+    const Run run = Pack({"data-map", "--type", "1", "--data-version", "1", "--closing", "1", Path("empty.bin"),
+                          Path("out.lbin")});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("is empty"), run.err.constData());
+    ExpectFolder({"empty.bin", "image.bin"});
+  }
+
   // Packing a file onto itself, however spelled, is refused and leaves the raw image as it was.
   void outputIsTheInput() {
     QVERIFY(QFile::link(input_, Path("link.bin")));

@@ -14,19 +14,24 @@
 
 #include "demo.h"
 #include "gauge.h"
+#include "timing.h"
 #include "update_file.h"
 #include "window_rig.h"
 
 using namespace corvane;
 using namespace corvane::e2e;
+using corvane::testing::TimingChecks;
 
 namespace {
 
 const QString kDropped = "Произведено 5 попыток коммуникации, связь прервана!";
 
-// Whether the device received exactly the file's blocks, each once, in order, unchanged.
+// Whether the device received exactly the file's blocks, each once, in order, unchanged (a resend
+// is told by its content, as a device that checks its blocks does; a loaded machine may resend
+// before it reads an answer). Without a single resend only where timing checks run.
 bool ReceivedExactly(const SimObservations& seen, const std::vector<std::uint8_t>& file) {
-  if (seen.resends != 0 || seen.blocks.size() * 64 != file.size()) return false;
+  if (TimingChecks() && seen.resends != 0) return false;
+  if (seen.blocks.size() * 64 != file.size()) return false;
   for (std::size_t k = 0; k < seen.blocks.size(); ++k)
     if (std::memcmp(seen.blocks[k].data(), file.data() + 64 * k, 64) != 0) return false;
   return true;
@@ -195,7 +200,7 @@ class UpdateEndToEndTest : public QObject {
     const SimObservations seen = run.Device().Observe();
     QCOMPARE(seen.blocks.size(), std::size_t{20});
     QVERIFY(seen.resends >= 5);  // the sixth copy may be cut off by the closing port
-    QVERIFY(seen.resends <= 6);
+    if (TimingChecks()) QVERIFY(seen.resends <= 6);  // none before the silence
     QVERIFY(!seen.endFrame.has_value());
     QVERIFY(SoundTimerTicks(r, 3));
     QVERIFY(r.sound.played.empty());
@@ -256,7 +261,7 @@ class UpdateEndToEndTest : public QObject {
     QCOMPARE(r.dialogs.boxes[0].text, QString("Firmware update completed successfully!"));
     SimObservations seen = demo.Device().Observe();
     QCOMPARE(seen.blocks.size(), std::size_t{64});
-    QCOMPARE(seen.resends, 0u);
+    if (TimingChecks()) QCOMPARE(seen.resends, 0u);
     QVERIFY(seen.endFrame.has_value() && seen.endFrame->crcOk);
     QCOMPARE(seen.endFrame->closingValue, FirmwareClosingValue(firmware));
     QVERIFY(r.Disconnected());
@@ -266,7 +271,7 @@ class UpdateEndToEndTest : public QObject {
     QCOMPARE(r.dialogs.boxes[1].text, QString("Обновление карты данных успешно завершено!"));
     seen = demo.Device().Observe();
     QCOMPARE(seen.blocks.size(), std::size_t{64});
-    QCOMPARE(seen.resends, 0u);
+    if (TimingChecks()) QCOMPARE(seen.resends, 0u);
     QVERIFY(seen.endFrame.has_value() && seen.endFrame->crcOk);
     QCOMPARE(seen.endFrame->type, std::uint16_t{0xDA08});
     QVERIFY(r.Disconnected());
@@ -283,6 +288,9 @@ class UpdateEndToEndTest : public QObject {
 
     QVERIFY(ConnectAndStart(*r, file.path, r->window.UpdateFirmwareButton()));
     QVERIFY(WaitFor([&] { return r->window.ProgressGauge()->value() >= 10; }));
+    // No second file can be started into the middle of this one.
+    QVERIFY(!r->window.UpdateFirmwareButton()->isEnabled());
+    QVERIFY(!r->window.WriteDataMapButton()->isEnabled());
     r->window.close();
     QVERIFY(r->window.ProgressGauge()->value() < 100);
     QVERIFY(!r->link.IsOpen());

@@ -3,6 +3,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -28,7 +30,10 @@ inline void RepairRecord(std::uint8_t* block) {
   ScrambleRecord(block, work + kScrambledOffset);
 }
 
-// Stops the run: an invariant of the code under test does not hold.
-[[noreturn]] inline void Violated() { __builtin_trap(); }
+// Stops the run: an invariant of the code under test does not hold (libFuzzer keeps the input).
+[[noreturn]] inline void Violated() {
+  std::fputs("fuzz: an invariant of the code under test does not hold\n", stderr);
+  std::abort();
+}
 
 }  // namespace corvane::fuzz

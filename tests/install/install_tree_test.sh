@@ -62,13 +62,16 @@ done
 for p in "$root"/bin/*; do
   [ -f "$root/$mandir/man1/$(basename "$p").1.gz" ] || fail "no man page for $(basename "$p")"
 done
-for page in "$root/$mandir"/man1/*.1.gz; do
+[ -f "$root/$mandir/man5/corvane-flash-records.5.gz" ] || fail "no man page for the records of corvane-flash"
+for page in "$root/$mandir"/man1/*.1.gz "$root/$mandir"/man5/*.5.gz; do
   text=$(zcat "$page")
   for f in $(grep -o "$prefix/[A-Za-z0-9_./-]*[A-Za-z0-9_]" <<<"$text" | sort -u); do
     [ -e "$dest$f" ] || fail "$(basename "$page") names $f, which is not installed"
   done
-  for ref in $(grep -o '^\.BR corvane-[a-z]* (1)' <<<"$text" | awk '{print $2}' | sort -u); do
-    [ -f "$root/$mandir/man1/$ref.1.gz" ] || fail "$(basename "$page") refers to $ref(1), which is not installed"
+  for ref in $(grep -o '^\.BR corvane-[a-z-]* ([15])' <<<"$text" | awk '{print $2 $3}' | tr -d ')' | sort -u); do
+    name=${ref%(*} section=${ref#*(}
+    [ -f "$root/$mandir/man$section/$name.$section.gz" ] ||
+      fail "$(basename "$page") refers to $name($section), which is not installed"
   done
   if command -v man >/dev/null; then
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null || true)
@@ -83,6 +86,7 @@ for p in corvane-flash corvane-pack corvane-devsim; do
 done
 
 [ -f "$root/$datadir/doc/corvane-programmer/copyright" ] || fail "no copyright file"
+[ -f "$root/$datadir/doc/corvane-programmer/README.md" ] || fail "no README (its troubleshooting) in the doc folder"
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures check(s) failed" >&2

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -237,6 +238,31 @@ class SerialLinkTest : public QObject {
     const int null = ::open("/dev/null", O_RDWR);
     QVERIFY(!IsPseudoTerminal(null));
     ::close(null);
+  }
+
+  // The open sets the line whatever it was: raw 115200 8N1, no flow control of either kind.
+  void openSetsTheLine() {
+    Rig rig;
+    const int fd = ::open(rig.pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    termios cooked{};
+    QCOMPARE(::tcgetattr(fd, &cooked), 0);
+    cooked.c_iflag |= IXON | IXOFF;
+    cooked.c_lflag |= ICANON | ECHO;
+    cooked.c_cflag = (cooked.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | CS7 | PARENB | CSTOPB;
+    ::cfsetspeed(&cooked, B9600);
+    QCOMPARE(::tcsetattr(fd, TCSANOW, &cooked), 0);
+    QCOMPARE(CheckLineSettings(fd), OpenResult::kApplySettingsFailed);
+
+    QCOMPARE(rig.Open(), OpenResult::kOk);
+    termios now{};
+    QCOMPARE(::tcgetattr(fd, &now), 0);
+    QCOMPARE(CheckLineSettings(fd), OpenResult::kOk);
+    ::close(fd);
+    QCOMPARE(::cfgetospeed(&now), speed_t{B115200});
+    QCOMPARE(now.c_lflag & (ICANON | ECHO), tcflag_t{0});
+    QCOMPARE(now.c_iflag & (IXON | IXOFF), tcflag_t{0});
+    QVERIFY(rig.Marker(60));
   }
 
   void aReopenedPortKeepsWorking() {

@@ -251,15 +251,59 @@ class BlockTransferTest : public QObject {
     QVERIFY(rig.sound.played.empty());
   }
 
+  // The texts and the sound follow the frame's kind; a verdict of the other kind than the transfer
+  // cannot be its success.
   void firmwareVerdictDuringADataMapTransferUsesTheFirmwareTexts() {
     TransferRig rig;
     const auto image = TransferRig::Image(4);
     rig.transfer.Begin({TransferKind::kDataMap, 1, Share(image)});
     rig.RunToEndFrame();
     rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(kFirmwareResult, 1).data());
-    QCOMPARE(rig.view.boxes.at(0).text, std::string("Firmware update completed successfully!"));
+    QCOMPARE(rig.view.boxes.at(0).text, std::string("Firmware update failure"));
+    QCOMPARE(rig.view.outcomes.back(), Outcome::kUpdateFailed);
     rig.notices.Tick();
-    QCOMPARE(rig.sound.played, std::vector<std::string>{"voice//update_is_ready.wav"});
+    QCOMPARE(rig.sound.played, std::vector<std::string>{"voice//update_failed.wav"});
+  }
+
+  // Once a transfer has its verdict, or its connection has ended, BlockRequests send nothing of
+  // it (no block, no end frame), and a later "success" is a failure.
+  void requestsAfterTheTransferEndedSendNothing_data() {
+    QTest::addColumn<int>("end");
+    QTest::newRow("after a verdict") << 0;
+    QTest::newRow("after a disconnect") << 1;
+    QTest::newRow("after a new connection") << 2;
+  }
+  void requestsAfterTheTransferEndedSendNothing() {
+    QFETCH(int, end);
+    TransferRig rig;
+    const auto image = TransferRig::Image(3);
+    rig.transfer.Begin({TransferKind::kFirmware, 1, Share(image)});
+    rig.Request(40);
+    if (end == 0) rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(kFirmwareResult, 0).data());
+    if (end == 1) rig.disconnector.ResetToDisconnected();
+    if (end == 2) rig.transfer.Abandon();
+    QVERIFY(!rig.transfer.Live());
+    rig.link.open = true;  // connected again
+    const std::size_t sent = rig.link.sent.size();
+    for (int i = 0; i < 4; ++i) rig.Request(40);
+    QCOMPARE(rig.link.sent.size(), sent);
+    rig.view.boxes.clear();
+    rig.view.outcomes.clear();
+    rig.transfer.HandleResult(TransferKind::kFirmware, TransferRig::Verdict(kFirmwareResult, 1).data());
+    QCOMPARE(rig.view.boxes.at(0).text, std::string("Firmware update failure"));
+    QCOMPARE(rig.view.outcomes, std::vector<Outcome>{Outcome::kUpdateFailed});
+  }
+
+  // Both update buttons are disabled while a transfer runs: a second file's block 0 would land in
+  // the middle of this image.
+  void updateButtonsAreDisabledWhenATransferBegins() {
+    TransferRig rig;
+    rig.view.SetEnabled(Control::kUpdateFirmware, true);
+    rig.view.SetEnabled(Control::kWriteDataMap, true);
+    rig.log.Clear();
+    rig.transfer.Begin({TransferKind::kFirmware, 1, Share(TransferRig::Image(2))});
+    QVERIFY(!rig.view.firmwareEnabled && !rig.view.dataMapEnabled);
+    QVERIFY(rig.log.Find("view.disable:firmware") < rig.log.Find("link.send:64"));
   }
 
   // A "success" before this transfer's end frame went out cannot be true: before any transfer,

@@ -49,6 +49,10 @@ int main(int argc, char** argv) {
                                   std::to_string(kImageBufferSize) + " bytes");
   }
 
+  // An empty image would make an update file of header blocks only: a device would be erased and
+  // given no program.
+  if (input.empty()) return Report(kIoError, "'" + args.input + "' is empty: there is no image to pack");
+
   MersenneRandom random;
   const std::vector<std::uint8_t> output =
       firmware ? PackFirmware({args.deviceType, args.version, args.closingValue}, input, random)

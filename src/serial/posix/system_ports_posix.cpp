@@ -112,10 +112,4 @@ std::vector<SystemPort> SystemSerialPorts(const std::string& byIdDir) {
   return ports;
 }
 
-std::vector<std::string> SystemSerialPortNames() {
-  std::vector<std::string> names;
-  for (SystemPort& port : SystemSerialPorts()) names.push_back(std::move(port.name));
-  return names;
-}
-
 }  // namespace corvane
