@@ -30,6 +30,7 @@ inline constexpr const char* kIdleEnd = "; the port is closed.";
 inline constexpr const char* kPortVanished = "The port ";
 inline constexpr const char* kPortVanishedWhy = " went away (";
 inline constexpr const char* kPortVanishedEnd = "): was the adapter unplugged?";
+inline constexpr const char* kConnectionLostEnd = "): the connection to its server was lost.";
 // At the end, when standard output could not be written (a closed pipe, a full disk).
 inline constexpr const char* kOutputLost =
     "Standard output could not be written; some of the report was lost. The exit status still gives the result.";

@@ -85,7 +85,7 @@ void FlashRun::OnOutcome(Outcome outcome) {
 
 void FlashRun::OnPortVanished(const std::string& cause) {
   if (host_.Finished() || phase_ == Phase::kScanning) return;
-  view_.Message(texts::kPortVanished + PortShown(view_.LastOpenedPort()) + texts::kPortVanishedWhy + cause + texts::kPortVanishedEnd);
+  view_.Message(PortVanishedText(view_.LastOpenedPort(), cause));
   Finish(ExitStatus::kLinkDropped);
 }
 

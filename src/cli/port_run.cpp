@@ -132,7 +132,7 @@ void PortRun::OnOutcome(Outcome outcome) {
 
 void PortRun::OnPortVanished(const std::string& cause) {
   if (done_ || phase_ == Phase::kScanning) return;
-  console_.Message(texts::kPortVanished + PortShown(port_) + texts::kPortVanishedWhy + cause + texts::kPortVanishedEnd);
+  console_.Message(PortVanishedText(port_, cause));
   Finish(ExitStatus::kLinkDropped);
 }
 

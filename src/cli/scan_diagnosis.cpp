@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "port_access.h"
+#include "console_texts.h"
 #include "port_path.h"
 #include "system_port.h"
 
@@ -25,6 +26,12 @@ PortAttempt Named(const PortAttempt& attempt) {
 }  // namespace
 
 std::string PortShown(const std::string& port) { return port.empty() ? port : PortPath(port); }
+
+std::string PortVanishedText(const std::string& port, const std::string& cause) {
+  const std::string shown = PortShown(port);
+  return texts::kPortVanished + shown + texts::kPortVanishedWhy + cause +
+         (IsPortUrl(shown) ? texts::kConnectionLostEnd : texts::kPortVanishedEnd);
+}
 
 std::vector<std::string> WhyNoDevice(const std::vector<PortAttempt>& attempts, bool systemPorts) {
   const std::vector<std::string> present = PresentPorts();

@@ -11,6 +11,10 @@ namespace corvane::cli {
 // "ttyUSB0" -> "/dev/ttyUSB0"; a path stays as it is (made absolute).
 std::string PortShown(const std::string& port);
 
+// "The port /dev/ttyUSB0 went away (hang-up): was the adapter unplugged?"; for a network port,
+// that the connection to its server was lost.
+std::string PortVanishedText(const std::string& port, const std::string& cause);
+
 // NoDeviceLines over the scan's last attempt on each port. `systemPorts`: the scan went over the
 // system's list, so an attempt on a port not in it (the empty edit text of a scan without any
 // port, one that went away) does not count.
