@@ -4,7 +4,8 @@
 #
 #   CORVANE_QT_WINDOWS  the prebuilt Qt for Windows: a .tar.xz (unpacked once into the cache) or an
 #                       unpacked folder; default ../shared/toolchains/qt6-6.4.2-mingw-w64.tar.xz
-#                       relative to the source folder
+#                       relative to the source folder; set but empty: built from Debian's source
+#                       (scripts/build-qt-windows.sh)
 #   CORVANE_CACHE       where the unpacked Qt is kept between runs;
 #                       default ${XDG_CACHE_HOME:-$HOME/.cache}/corvane
 set -euo pipefail
@@ -28,22 +29,9 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # --- Qt for Windows --------------------------------------------------------------------------
-qt_source=${CORVANE_QT_WINDOWS:-$root/../shared/toolchains/qt6-6.4.2-mingw-w64.tar.xz}
-cache=${CORVANE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/corvane}
-if [ -d "$qt_source" ]; then
-  qt=$(cd "$qt_source" && pwd)
-else
-  qt=$cache/qt6-6.4.2-mingw-w64
-  if [ ! -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ]; then
-    echo "== unpacking $qt_source into $cache"
-    mkdir -p "$cache"
-    unpack=$(mktemp -d "$cache/unpack.XXXXXX")
-    timeout 300 tar -xJf "$qt_source" -C "$unpack"
-    rm -rf "$qt"
-    mv "$unpack/qt6-6.4.2-mingw-w64" "$qt"
-    rmdir "$unpack"
-  fi
-fi
+# Unset, scripts/build-qt-windows.sh would build it from Debian's source (35-45 minutes).
+qt=$(CORVANE_QT_WINDOWS=${CORVANE_QT_WINDOWS-$root/../shared/toolchains/qt6-6.4.2-mingw-w64.tar.xz} \
+     scripts/build-qt-windows.sh)
 
 # --- the Linux simulated controller ----------------------------------------------------------
 devsim=$root/build/tools/corvane-devsim/corvane-devsim
