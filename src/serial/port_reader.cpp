@@ -3,7 +3,7 @@
 namespace corvane {
 
 PortReader::PortReader(std::shared_ptr<FrameFlag> frameReceived, Hooks hooks)
-    : frameReceived_(std::move(frameReceived)), hooks_(std::move(hooks)), joiner_(clock_, hooks_.joinTrace) {}
+    : frameReceived_(std::move(frameReceived)), hooks_(std::move(hooks)), joiner_(clock_, hooks_.joinTrace.get()) {}
 
 bool PortReader::OnBytes(const std::uint8_t* data, std::size_t length) {
   if (cancelled_) return false;

@@ -34,7 +34,7 @@ class PortReader : public PortReceiver, public std::enable_shared_from_this<Port
     // On the serving thread, each read as it came, for the trace; may be empty.
     std::function<void(const std::uint8_t* data, std::size_t length)> traceRead;
     TimingProbe* probe = nullptr;    // may be null
-    JoinTrace* joinTrace = nullptr;  // may be null
+    std::shared_ptr<JoinTrace> joinTrace;  // may be null
   };
 
   PortReader(std::shared_ptr<FrameFlag> frameReceived, Hooks hooks);

@@ -10,11 +10,18 @@
 namespace corvane {
 
 SerialLink::SerialLink(std::shared_ptr<PortIoService> service, QObject* parent)
-    : QObject(parent), service_(std::move(service)), frameReceived_(std::make_shared<FrameFlag>()) {}
+    : QObject(parent),
+      service_(std::move(service)),
+      anchor_(std::make_shared<Anchor>(this)),
+      frameReceived_(std::make_shared<FrameFlag>()) {}
 
 SerialLink::SerialLink(QObject* parent) : SerialLink(PortIoService::Create(), parent) {}
 
-SerialLink::~SerialLink() { ClosePort(); }
+SerialLink::~SerialLink() {
+  ClosePort();
+  std::lock_guard lock(anchor_->mutex);
+  anchor_->link = nullptr;  // calls queued before this are dropped with the object
+}
 
 bool SerialLink::SetTimingProbe(TimingProbe* probe) {
   if (io_) return false;
@@ -28,18 +35,22 @@ OpenResult SerialLink::OpenPort(const std::string& name) {
   PortReader::Hooks hooks;
   // Both run on the serving thread; what they ask for runs on this object's thread, the window
   // thread, and holds the reader until then.
-  hooks.post = [this](std::shared_ptr<PortReader> reader) {
-    QMetaObject::invokeMethod(this, [this, reader] { Dispatch(reader); }, Qt::QueuedConnection);
+  hooks.post = [anchor = anchor_](std::shared_ptr<PortReader> reader) {
+    std::lock_guard lock(anchor->mutex);
+    if (SerialLink* link = anchor->link)
+      QMetaObject::invokeMethod(link, [link, reader] { link->Dispatch(reader); }, Qt::QueuedConnection);
   };
-  hooks.vanished = [this](std::shared_ptr<PortReader> reader, const std::string& cause) {
-    QMetaObject::invokeMethod(this, [this, reader, cause] { Vanished(reader, cause); }, Qt::QueuedConnection);
+  hooks.vanished = [anchor = anchor_](std::shared_ptr<PortReader> reader, const std::string& cause) {
+    std::lock_guard lock(anchor->mutex);
+    if (SerialLink* link = anchor->link)
+      QMetaObject::invokeMethod(link, [link, reader, cause] { link->Vanished(reader, cause); }, Qt::QueuedConnection);
   };
   if (FrameTrace().isDebugEnabled())
     hooks.traceRead = [](const std::uint8_t* data, std::size_t length) {
       qCDebug(FrameTrace).noquote() << "in " << QString::fromStdString(FrameTraceText(data, length));
     };
   hooks.probe = probe_;
-  hooks.joinTrace = joinTrace_.get();
+  hooks.joinTrace = joinTrace_;
   auto reader = std::make_shared<PortReader>(frameReceived_, std::move(hooks));
   lastFailure_ = {};
   io_ = service_->Open(PortPath(name), reader, lastFailure_);

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -63,11 +64,20 @@ class SerialLink : public QObject, public Link {
   void Dispatch(const std::shared_ptr<PortReader>& reader);
   void Vanished(const std::shared_ptr<PortReader>& reader, const std::string& cause);
 
+  // What the serving thread reaches the link through: a call of the reader's may still be running
+  // there when the link is destroyed, so it finds the link gone instead of dangling.
+  struct Anchor {
+    explicit Anchor(SerialLink* l) : link(l) {}
+    std::mutex mutex;
+    SerialLink* link;
+  };
+
   std::shared_ptr<PortIoService> service_;
+  const std::shared_ptr<Anchor> anchor_;
   FrameSink* sink_ = nullptr;
   TimingProbe* probe_ = nullptr;
   const std::shared_ptr<FrameFlag> frameReceived_;
-  std::unique_ptr<JoinTrace> joinTrace_;
+  std::shared_ptr<JoinTrace> joinTrace_;
   OpenFailure lastFailure_;
   std::string name_;
   std::unique_ptr<PortIo> io_;  // the open port, if any

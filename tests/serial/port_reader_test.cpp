@@ -27,9 +27,14 @@ struct Rig {
   std::shared_ptr<FrameFlag> flag = std::make_shared<FrameFlag>();
   int posts = 0;
   std::vector<std::string> vanished;
-  std::shared_ptr<PortReader> reader = std::make_shared<PortReader>(
-      flag, PortReader::Hooks{[this](std::shared_ptr<PortReader>) { ++posts; },
-                              [this](std::shared_ptr<PortReader>, const std::string& cause) { vanished.push_back(cause); }});
+  std::shared_ptr<PortReader> reader = std::make_shared<PortReader>(flag, Hooks());
+
+  PortReader::Hooks Hooks() {
+    PortReader::Hooks hooks;
+    hooks.post = [this](std::shared_ptr<PortReader>) { ++posts; };
+    hooks.vanished = [this](std::shared_ptr<PortReader>, const std::string& cause) { vanished.push_back(cause); };
+    return hooks;
+  }
   std::vector<Bytes> dispatched;
 
   bool Read(const Bytes& bytes) { return reader->OnBytes(bytes.data(), bytes.size()); }
