@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -287,8 +288,29 @@ class Port final : public WindowsPortIo {
   const bool purgeOutput_;
 };
 
+// The threads a service started and that have not ended yet.
+struct Threads {
+  std::mutex mutex;
+  std::condition_variable ended;
+  int running = 0;
+};
+
 class WindowsPortIoService final : public PortIoService {
  public:
+  // Closes the ports still open and lets their threads end (they end once their pending calls are
+  // cancelled), so that none outlives the program's own objects. Never reached from a dispatch:
+  // the service goes with its link or gang.
+  ~WindowsPortIoService() override {
+    for (const std::weak_ptr<PortState>& weak : states_) {
+      if (const auto state = weak.lock()) {
+        std::lock_guard lock(state->mutex);
+        state->CloseLocked();
+      }
+    }
+    std::unique_lock lock(threads_->mutex);
+    threads_->ended.wait_for(lock, std::chrono::seconds(5), [this] { return threads_->running == 0; });
+  }
+
   std::unique_ptr<PortIo> Open(const std::string& path, std::shared_ptr<PortReceiver> receiver,
                                OpenFailure& failure) override {
     failure = {};
@@ -318,11 +340,32 @@ class WindowsPortIoService final : public PortIoService {
     PurgeComm(handle, PURGE_RXCLEAR);  // bytes sent before the open are not ours
 
     auto state = std::make_shared<PortState>(handle, std::move(receiver));
-    auto reader = std::make_shared<Reader>(state);
-    std::thread([reader] { reader->Run(); }).detach();
-    std::thread([state] { RunWriter(state); }).detach();
+    std::erase_if(states_, [](const std::weak_ptr<PortState>& weak) { return weak.expired(); });
+    states_.push_back(state);
+    Start([reader = std::make_shared<Reader>(state)] { reader->Run(); });
+    Start([state] { RunWriter(state); });
     return std::make_unique<Port>(std::move(state));
   }
+
+ private:
+  // Runs `body` on a thread of its own that frees what it holds before it counts itself ended.
+  template <class F>
+  void Start(F body) {
+    {
+      std::lock_guard lock(threads_->mutex);
+      ++threads_->running;
+    }
+    std::thread([threads = threads_, body = std::move(body)]() mutable {
+      body();
+      { [[maybe_unused]] F done = std::move(body); }
+      std::lock_guard lock(threads->mutex);
+      --threads->running;
+      threads->ended.notify_all();
+    }).detach();
+  }
+
+  const std::shared_ptr<Threads> threads_ = std::make_shared<Threads>();
+  std::vector<std::weak_ptr<PortState>> states_;
 };
 
 }  // namespace
