@@ -38,6 +38,8 @@ class QtSoundPlayer : public QObject, public SoundPlayer {
 
  private:
   void Fallback();
+  // How a missing file is made up for, as the check at start says it.
+  static const char* StandIn();
 
   Beep beep_;
   QSoundEffect* current_ = nullptr;

@@ -5,40 +5,13 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include <QApplication>
-#include <QDir>
-#include <QFileInfo>
+#include <QString>
 
 #include "sound_player.h"
 
-Q_LOGGING_CATEGORY(lcSound, "corvane.sound", QtWarningMsg)
-
 namespace corvane::app {
 
-QtSoundPlayer::QtSoundPlayer(Beep beep, QObject* parent)
-    : QObject(parent), beep_(beep ? std::move(beep) : Beep([] { QApplication::beep(); })) {}
-
-QtSoundPlayer::~QtSoundPlayer() = default;
-
-QString QtSoundPlayer::Resolve(const std::string& path) {
-  return QDir::cleanPath(QDir::current().absoluteFilePath(QString::fromStdString(path)));
-}
-
-int QtSoundPlayer::CheckFiles(const std::vector<std::string>& paths) {
-  int missing = 0;
-  for (const std::string& path : paths) {
-    const QString file = Resolve(path);
-    if (QFileInfo(file).isFile()) {
-      qCDebug(lcSound).noquote() << "sound file:" << file;
-    } else {
-      ++missing;
-      qCWarning(lcSound).noquote() << "sound file missing:" << file << "(the system's default sound stands in)";
-    }
-  }
-  return missing;
-}
-
-void QtSoundPlayer::Fallback() { beep_(); }
+const char* QtSoundPlayer::StandIn() { return "(the system's default sound stands in)"; }
 
 void QtSoundPlayer::Play(const std::string& path) {
   qCDebug(lcSound).noquote() << "PlaySoundA" << QString::fromStdString(path) << "SND_FILENAME | SND_ASYNC";
