@@ -4,6 +4,7 @@
 #   scripts/install-deps.sh              build and test
 #   scripts/install-deps.sh --package    also what building and checking the Debian package needs
 #   scripts/install-deps.sh --screenshot also what scripts/screenshot.sh needs
+#   scripts/install-deps.sh --guest      also what scripts/test-guest.sh needs (qemu, busybox)
 set -euo pipefail
 
 packages=(
@@ -18,7 +19,8 @@ for group in "$@"; do
   case $group in
     --package) packages+=(dpkg-dev lintian file) ;;
     --screenshot) packages+=(xvfb xauth xdotool imagemagick) ;;
-    *) echo "usage: scripts/install-deps.sh [--package] [--screenshot]" >&2; exit 64 ;;
+    --guest) packages+=(qemu-system-x86 busybox-static python3) ;;
+    *) echo "usage: scripts/install-deps.sh [--package] [--screenshot] [--guest]" >&2; exit 64 ;;
   esac
 done
 
