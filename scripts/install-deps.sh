@@ -5,6 +5,7 @@
 #   scripts/install-deps.sh --package    also what building and checking the Debian package needs
 #   scripts/install-deps.sh --screenshot also what scripts/screenshot.sh needs
 #   scripts/install-deps.sh --guest      also what scripts/test-guest.sh needs (qemu, busybox)
+#   scripts/install-deps.sh --windows    also what scripts/test-windows.sh needs (MinGW-w64, Wine, NSIS)
 set -euo pipefail
 
 packages=(
@@ -20,7 +21,8 @@ for group in "$@"; do
     --package) packages+=(dpkg-dev lintian file) ;;
     --screenshot) packages+=(xvfb xauth xdotool imagemagick) ;;
     --guest) packages+=(qemu-system-x86 busybox-static python3) ;;
-    *) echo "usage: scripts/install-deps.sh [--package] [--screenshot] [--guest]" >&2; exit 64 ;;
+    --windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 qt6-base-dev-tools nsis) ;;
+    *) echo "usage: scripts/install-deps.sh [--package] [--screenshot] [--guest] [--windows]" >&2; exit 64 ;;
   esac
 done
 

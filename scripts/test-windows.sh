@@ -14,19 +14,7 @@ root=$PWD
 start=$SECONDS
 
 # --- packages --------------------------------------------------------------------------------
-packages=(g++-mingw-w64-x86-64-posix wine wine64 qt6-base-dev-tools qt6-base-dev libcli11-dev cmake ninja-build gcc
-          fonts-liberation2 nsis)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  echo "Installing: ${missing[*]}"
-  timeout 300 $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive timeout 900 $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+timeout 1200 scripts/install-deps.sh --windows
 
 # --- Qt for Windows --------------------------------------------------------------------------
 # Unset, scripts/build-qt-windows.sh would build it from Debian's source (35-45 minutes).
